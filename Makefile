@@ -1,0 +1,53 @@
+# The two commands of the README:
+#   make run    builds and runs the intro
+#   make test   builds everything and runs every test
+# Both install missing Debian packages first (tools/install-deps.sh).
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja -DWERULE_WERROR=ON
+
+.PHONY: all run test deps configure build bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DWERULE_ASAN_DIR=$(abspath $(ASAN_BUILD)) \
+	    -DWERULE_TSAN_DIR=$(abspath $(TSAN_BUILD)) \
+	    -DWERULE_FUZZ_DIR=$(abspath $(FUZZ_BUILD))
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target werule
+	$(BUILD)/werule
+
+# The sanitizer and fuzzing trees build only what their tests run.
+sanitizers: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DWERULE_SANITIZE=address,undefined -DWERULE_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target werule-sanitized-targets
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DWERULE_SANITIZE=thread -DWERULE_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target werule-sanitized-targets
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERULE_FUZZ=ON -DWERULE_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target werule-fuzz-targets
+
+test: build sanitizers
+	ctest --test-dir $(BUILD) --output-on-failure -j 2
+
+bench: build
+	tools/run-benchmarks.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,3 @@
+#include "image/textures.h"
+
+void buildTextureSet() {}

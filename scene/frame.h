@@ -1,0 +1,4 @@
+// The quad primitive and the composition of one frame.
+#pragma once
+
+bool drawFrame();   // main thread, GL context current; always true

@@ -1,0 +1,5 @@
+// The environment-mapped mesh.
+#pragma once
+
+void initMesh();
+void computeVertexNormals(int index);

@@ -1,0 +1,7 @@
+#include "scene/stars.h"
+
+Star stars[STAR_COUNT];
+
+void scatterStars() {}
+void moveStars() {}
+void drawStars() {}

@@ -1,0 +1,3 @@
+#include "scene/text.h"
+
+void createOutlineFont() {}

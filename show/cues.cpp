@@ -1,0 +1,4 @@
+#include "show/cues.h"
+
+void startCueTimer() {}
+void cueTimerTick() {}

@@ -1,0 +1,33 @@
+#!/bin/sh
+# Installs the Debian packages this project builds, runs and tests with.
+# Run by `make` before the first configure; safe to run again (installs only
+# what is missing). As root it installs; otherwise it prints the command.
+set -eu
+
+PACKAGES="cmake ninja-build g++ make pkg-config
+libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgles-dev
+libopenmpt-dev openmpt123 libfreetype-dev fonts-liberation2
+libpng-dev zlib1g-dev libdeflate-dev libspng-dev libstb-dev
+libgtest-dev libgmock-dev libbenchmark-dev
+clang-14 libclang-rt-14-dev
+xvfb xdotool x11-utils imagemagick ffmpeg sox
+libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" != 0 ]; then
+    echo "Missing packages:$missing" >&2
+    echo "Install them with: sudo apt-get install -y$missing" >&2
+    exit 1
+fi
+echo "Installing:$missing" >&2
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q >&2 || true
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $missing >&2

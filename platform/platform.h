@@ -149,6 +149,12 @@ struct PlatGlyphMetrics {
 };
 bool platBuildOutlineFont(const unsigned char* fontData, size_t fontSize, int first, int count,
                           unsigned listBase, PlatGlyphMetrics* metrics);
+// The triangles of one character code as the font build makes them, for
+// checks: up to maxTriangles triangles as (x, y) corner pairs in em units
+// into corners, and the glyph's metrics. Returns the number written, or -1
+// when the font cannot be read. Needs no GL context.
+int platGlyphTriangles(const unsigned char* fontData, size_t fontSize, int code, float* corners,
+                       int maxTriangles, PlatGlyphMetrics* metrics);
 
 // --------------------------------------------------------------- offscreen
 // For tools: a GL context with a width by height drawable and no window on

@@ -15,6 +15,16 @@ struct Star {
 };
 extern Star stars[STAR_COUNT];
 
-void scatterStars();   // main thread, start-up, after srand
-void moveStars();      // timer thread, once per tick
-void drawStars();      // main thread, inside the scene pass
+// Where a star starts again after passing the far end, and that far end.
+static const float STAR_WRAP_Z = 300.0f;
+static const float STAR_FAR_Z = -300.0f;
+
+// Five rand() draws per star in array order: x, y, z, angle, speed. Main
+// thread, start-up, after srand and before the cue timer starts.
+void scatterStars();
+// Moves every star 0.05 * speed along -z; one that passes -300 starts again
+// at exactly 300. Timer thread, once per tick.
+void moveStars();
+// Every star as a 2 by 2 flare quad at its place and angle, under the state
+// the scene pass sets. Main thread.
+void drawStars();

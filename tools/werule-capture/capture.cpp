@@ -1,0 +1,123 @@
+#include "tools/werule-capture/capture.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/shared.h"
+#include "app/view.h"
+#include "image/textures.h"
+#include "platform/platform.h"
+#include "scene/frame.h"
+#include "scene/mesh.h"
+#include "scene/stars.h"
+#include "scene/text.h"
+
+// ------------------------------------------------------------------ state
+// Main thread only.
+static bool scenePrepared = false;   // prepareScene has run in this process
+
+static const int TICKS_PER_SECOND = 50;    // 20 ms cue timer
+static const int FRAMES_PER_SECOND = 60;   // the display the flips are replayed for
+// Keeps a time given in decimal, like 0.3 s, on the tick it names.
+static const double TIME_SLACK = 1e-9;     // ticks or frames
+
+int ticksAt(double seconds)
+{
+    if (!(seconds > 0)) {
+        return 0;
+    }
+    return static_cast<int>(std::floor(seconds * TICKS_PER_SECOND + TIME_SLACK));
+}
+
+int framesBefore(double seconds)
+{
+    if (!(seconds > 0)) {
+        return 0;
+    }
+    return static_cast<int>(std::ceil(seconds * FRAMES_PER_SECOND - TIME_SLACK));
+}
+
+void replayTick()
+{
+    showTime.store(showTime.load(std::memory_order_relaxed) + 0.2f, std::memory_order_relaxed);
+    moveStars();
+}
+
+void prepareScene()
+{
+    if (scenePrepared) {
+        return;
+    }
+    createOutlineFont();
+    buildTextureSet();
+    setupSphereMap();
+    initMesh();
+    computeVertexNormals(0);
+    scenePrepared = true;
+}
+
+void setShowStateAt(const ShowMoment& moment)
+{
+    srand(moment.seed);
+    scatterStars();
+    showTime.store(0, std::memory_order_relaxed);
+    panelSelect = 1;
+    const int ticks = ticksAt(moment.seconds);
+    const int frames = framesBefore(moment.seconds);
+    int ticksRun = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        // Frame k is drawn at k / 60 s, after the ticks up to that time.
+        const int due = frame * TICKS_PER_SECOND / FRAMES_PER_SECOND;
+        for (; ticksRun < due && ticksRun < ticks; ++ticksRun) {
+            replayTick();
+        }
+        flipPanelAt(showTime.load(std::memory_order_relaxed));
+    }
+    for (; ticksRun < ticks; ++ticksRun) {
+        replayTick();
+    }
+    flashLevel.store(moment.flash, std::memory_order_relaxed);
+}
+
+bool openCapture(int width, int height)
+{
+    if (!platOpenOffscreen(width, height)) {
+        return false;
+    }
+    resizeView(width, height);
+    setBaseState();
+    prepareScene();
+    return true;
+}
+
+void closeCapture()
+{
+    platCloseOffscreen();
+}
+
+void captureFrame(const ShowMoment& moment, uint8_t* rgb, int width, int height)
+{
+    setShowStateAt(moment);
+    drawFrame();
+    glFinish();
+    GLint drawBuffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+    glReadBuffer(static_cast<GLenum>(drawBuffer));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    // GL gives the bottom row first; a picture file starts with the top row.
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    uint8_t* swap = static_cast<uint8_t*>(malloc(rowBytes));
+    if (swap == nullptr) {
+        return;
+    }
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        memcpy(swap, rgb + top * rowBytes, rowBytes);
+        memcpy(rgb + top * rowBytes, rgb + bottom * rowBytes, rowBytes);
+        memcpy(rgb + bottom * rowBytes, swap, rowBytes);
+    }
+    free(swap);
+}

@@ -1,0 +1,40 @@
+// Still frames of the show without a window: the intro's own start-up steps
+// and drawFrame, with the show's state set to what it is at a chosen time.
+#pragma once
+
+#include <cstdint>
+
+// The moment a still shows.
+struct ShowMoment {
+    double seconds;   // since the cue timer started
+    unsigned seed;    // the random generator's seed for the star scatter
+    float flash;      // flashLevel, 0 to 253
+};
+
+// The show's 20 ms ticks that have run by `seconds`: seconds / 0.02, rounded down.
+int ticksAt(double seconds);
+// Frames a 60-per-second main loop has drawn before `seconds` (from 0 on).
+int framesBefore(double seconds);
+
+// One tick of the show clock as the cue timer runs it: showTime + 0.2 and
+// the stars moved. Main thread (no timer runs in a capture).
+void replayTick();
+
+// The start-up steps of the intro that make the picture, in its order
+// (font, textures, sphere map, mesh); the stars come with each moment.
+// Main thread, GL context current, once.
+void prepareScene();
+
+// Sets showTime, the stars, panelSelect and flashLevel to what the show has
+// at the moment: stars scattered with the seed, then the ticks replayed in
+// order with the flips of every 60-per-second frame drawn in between.
+void setShowStateAt(const ShowMoment& moment);
+
+// Opens an offscreen context of width by height, lays the view as the
+// intro's window does and prepares the scene. False when no context opens.
+bool openCapture(int width, int height);
+void closeCapture();
+
+// Draws the frame of the moment and reads it back: width * height RGB
+// pixels, top row first. Main thread, after openCapture.
+void captureFrame(const ShowMoment& moment, uint8_t* rgb, int width, int height);

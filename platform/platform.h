@@ -127,8 +127,17 @@ bool platSoundStart();
 // Plays the module from position (order in the low 16 bits, row in the high).
 bool platMusicPlay(uint32_t music, uint32_t position);
 // The position being heard now: order in the low 16 bits, row in the high
-// 16 bits; 0xFFFFFFFF when there is no such music. Any thread.
+// 16 bits; 0xFFFFFFFF when there is no such music or no device. Any thread.
 uint32_t platMusicPosition(uint32_t music);
+// Time from a render to its first frame being heard, as the position above
+// allows for it, in microseconds; -1 when no device is open.
+int platSoundLatencyUs();
+// soundscan.cpp: renders the module offline (no device, looping, from order
+// 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
+// ... count stepMs after the start in positions[0 .. count-1]; false when
+// the module does not load. Any thread, one scan at a time.
+bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
+                            uint32_t* positions, int count);
 
 // ------------------------------------------------------------------ timer
 // timer.cpp: a periodic callback on its own thread. Ticks never overlap;

@@ -1,0 +1,227 @@
+// The sound calls of platform.h over libopenmpt (rendering) and SDL2 audio
+// (output). One module at a time; one output device for the whole process.
+//
+// Threads: platSoundInit, platMusicLoad, platSoundStart and platMusicPlay run
+// on the main thread at start-up. While the module plays, only the audio
+// callback (SDL's audio thread) touches it; the main thread hands it over
+// under SDL's device lock, which the callback runs inside of. The callback
+// publishes what will be heard, with the time it will be heard, in a ring of
+// relaxed atomics that platMusicPosition reads from any thread.
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <libopenmpt/libopenmpt.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+enum {
+    SOUND_CHANNELS = 2,
+    SOUND_BUFFER_FRAMES = 1024,   // frames per callback asked of SDL
+    SOUND_SUBCHUNK_FRAMES = 128,  // frames rendered per published position
+    SOUND_RING_SLOTS = 64,        // published positions kept; > 4 callbacks' worth
+};
+const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
+
+// ---- state
+// Main thread, start-up only:
+SDL_AudioDeviceID soundDevice;       // 0: no device (silent)
+bool soundAtExitRegistered;
+// Guarded by SDL's device lock (written by the main thread under it, read and
+// written by the audio callback, which SDL runs under it):
+openmpt_module* soundModule;         // the loaded module, never freed once playing
+bool soundPlaying;                   // true from platMusicPlay on
+bool soundClosing;                   // set at process exit: the callback renders no more
+int soundRingNext;                   // audio thread: next ring slot to write
+// Set at start-up before output starts, then read by the audio callback:
+int soundFrequency;                  // Hz, as the device was opened
+uint32_t soundLatencyUs;             // callback to first frame heard, microseconds
+// Any thread:
+std::atomic<uint32_t> soundMusicHandle{0};     // handle of soundModule, 0 for none
+std::atomic<uint32_t> soundRestPosition{0};    // position before anything is heard
+std::atomic<bool> soundSilent{true};           // no device: nothing plays
+// One slot: heard-at time (steady clock, microseconds, low 32 bits, forced
+// odd) in the high 32 bits, position in the low 32 bits; 0 when empty.
+std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
+
+// ---- helpers
+
+// Steady clock in microseconds, low 32 bits (wraps every 71 minutes; only
+// differences are used). Any thread.
+uint32_t soundClockUs() {
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return (uint32_t)std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+}
+
+// Any thread (the main thread with the device locked, or no device).
+void soundClearRing() {
+    for (auto& slot : soundRing) slot.store(0, std::memory_order_relaxed);
+}
+
+// Audio thread: the position at the next frame to be rendered.
+uint32_t soundModulePosition() {
+    uint32_t order = (uint32_t)openmpt_module_get_current_order(soundModule);
+    uint32_t row = (uint32_t)openmpt_module_get_current_row(soundModule);
+    return (order & 0xFFFFu) | (row << 16);
+}
+
+// Audio thread: records that position will be heard at heardUs.
+void soundPublish(uint32_t position, uint32_t heardUs) {
+    uint64_t slot = ((uint64_t)(heardUs | 1u) << 32) | position;
+    soundRing[soundRingNext].store(slot, std::memory_order_relaxed);
+    soundRingNext = (soundRingNext + 1) % SOUND_RING_SLOTS;
+}
+
+// Audio thread, with SDL's device lock held. Fills the buffer in sub-chunks
+// and publishes the position at the start of each with the time its first
+// frame will be heard, so a reader is never more than a sub-chunk late.
+void soundCallback(void*, Uint8* stream, int length) {
+    int frames = length / (int)(SOUND_CHANNELS * sizeof(int16_t));
+    int16_t* out = (int16_t*)stream;
+    if (!soundModule || !soundPlaying || soundClosing) {
+        memset(stream, 0, (size_t)length);
+        return;
+    }
+    uint32_t startUs = soundClockUs() + soundLatencyUs;
+    for (int done = 0; done < frames;) {
+        int count = frames - done < SOUND_SUBCHUNK_FRAMES ? frames - done : SOUND_SUBCHUNK_FRAMES;
+        uint32_t offsetUs = (uint32_t)((int64_t)done * 1000000 / soundFrequency);
+        soundPublish(soundModulePosition(), startUs + offsetUs);
+        size_t got = openmpt_module_read_interleaved_stereo(soundModule, soundFrequency,
+                                                            (size_t)count, out + done * SOUND_CHANNELS);
+        if (got < (size_t)count)
+            memset(out + (done + (int)got) * SOUND_CHANNELS, 0,
+                   (size_t)(count - (int)got) * SOUND_CHANNELS * sizeof(int16_t));
+        done += count;
+    }
+}
+
+// Main thread, at process exit: lets a callback in flight finish and keeps
+// later ones away from the module while the libraries' statics go away. The
+// device stays open and the thread runs on, silent, until the process ends.
+void soundAtExit() {
+    SDL_LockAudioDevice(soundDevice);
+    soundClosing = true;
+    SDL_UnlockAudioDevice(soundDevice);
+}
+
+// Main thread: opens the device named by index (-1: the default) on the
+// audio driver SDL has initialised; 0 when none opens.
+SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obtained) {
+    SDL_AudioSpec wanted;
+    memset(&wanted, 0, sizeof wanted);
+    wanted.freq = frequency;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = SOUND_CHANNELS;
+    wanted.samples = SOUND_BUFFER_FRAMES;
+    wanted.callback = soundCallback;
+    const char* name = device < 0 ? nullptr : SDL_GetAudioDeviceName(device, 0);
+    if (device >= 0 && !name) return 0;
+    // No changes allowed: SDL converts to the device's format itself, so the
+    // callback always sees frequency Hz, 16-bit stereo.
+    return SDL_OpenAudioDevice(name, 0, &wanted, obtained, 0);
+}
+
+}  // namespace
+
+bool platSoundInit(int device, int frequency) {
+    if (soundDevice || frequency <= 0) return false;
+    SDL_AudioSpec obtained;
+    SDL_AudioDeviceID opened = 0;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        opened = soundOpenDevice(device, frequency, &obtained);
+        if (!opened) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    if (!opened) {
+        // No card or no usable driver: SDL's dummy driver still calls back in
+        // real time, so the music, its position and the cues go on, unheard.
+        // Override priority beats an SDL_AUDIODRIVER that named the failed one.
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+            opened = soundOpenDevice(-1, frequency, &obtained);
+            if (!opened) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
+    }
+    if (!opened) return false;
+
+    soundFrequency = obtained.freq;
+    // SDL tells no latency; what it tells is the buffer. A real device asks
+    // for the next buffer while it still holds one to play; the disk and dummy
+    // drivers take a buffer as soon as it is filled.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    bool immediate = driver && (strcmp(driver, "disk") == 0 || strcmp(driver, "dummy") == 0);
+    soundLatencyUs = immediate ? 0 : (uint32_t)((int64_t)obtained.samples * 1000000 / obtained.freq);
+    soundDevice = opened;
+    soundSilent.store(false, std::memory_order_relaxed);
+    if (!soundAtExitRegistered) {
+        atexit(soundAtExit);
+        soundAtExitRegistered = true;
+    }
+    return true;
+}
+
+uint32_t platMusicLoad(const void* data, size_t length, bool loop) {
+    if (!data || length == 0) return 0;
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
+        nullptr, nullptr, nullptr);
+    if (!module) return 0;
+    openmpt_module_set_repeat_count(module, loop ? -1 : 0);
+
+    if (soundDevice) SDL_LockAudioDevice(soundDevice);
+    openmpt_module* previous = soundModule;
+    soundModule = module;
+    soundPlaying = false;
+    soundClearRing();
+    soundRestPosition.store(0, std::memory_order_relaxed);
+    uint32_t handle = soundMusicHandle.load(std::memory_order_relaxed) + 1;
+    if (handle == 0) handle = 1;
+    soundMusicHandle.store(handle, std::memory_order_relaxed);
+    if (soundDevice) SDL_UnlockAudioDevice(soundDevice);
+    if (previous) openmpt_module_destroy(previous);
+    return handle;
+}
+
+bool platSoundStart() {
+    if (!soundDevice) return false;
+    SDL_PauseAudioDevice(soundDevice, 0);
+    return true;
+}
+
+bool platMusicPlay(uint32_t music, uint32_t position) {
+    if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed)) return false;
+    if (soundDevice) SDL_LockAudioDevice(soundDevice);
+    openmpt_module_set_position_order_row(soundModule, (int32_t)(position & 0xFFFFu),
+                                          (int32_t)(position >> 16));
+    soundClearRing();
+    soundRestPosition.store(position, std::memory_order_relaxed);
+    soundPlaying = soundDevice != 0;
+    if (soundDevice) SDL_UnlockAudioDevice(soundDevice);
+    return soundDevice != 0;
+}
+
+uint32_t platMusicPosition(uint32_t music) {
+    if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed)) return SOUND_NO_POSITION;
+    if (soundSilent.load(std::memory_order_relaxed)) return SOUND_NO_POSITION;
+    // The latest slot already heard; slots still to come are skipped.
+    uint32_t now = soundClockUs();
+    uint32_t bestAge = 0xFFFFFFFFu;
+    uint32_t best = soundRestPosition.load(std::memory_order_relaxed);
+    for (auto& ring : soundRing) {
+        uint64_t slot = ring.load(std::memory_order_relaxed);
+        if (slot == 0) continue;
+        uint32_t age = now - (uint32_t)(slot >> 32);
+        if ((int32_t)age < 0 || age >= bestAge) continue;
+        bestAge = age;
+        best = (uint32_t)slot;
+    }
+    return best;
+}
+
+int platSoundLatencyUs() {
+    return soundSilent.load(std::memory_order_relaxed) ? -1 : (int)soundLatencyUs;
+}

@@ -48,6 +48,7 @@ const int CUBE_HALF_CELLS = 5;       // cells from the centre to an outer face
 const int LOOP_HALF_CELLS = 3;       // half side of the square cut out of each face
 const double TUNNEL_RADIUS = 2.5;    // cells
 const int RING_CORNERS = 16;         // corners of the tunnel cross-section
+const double MESH_PI = 3.14159265358979323846;
 
 // Where cell coordinates -5 and 5 land, per axis (world units).
 const double BOUND_MIN[3] = {-0.65789002, -0.65788901, -0.65789002};
@@ -95,7 +96,7 @@ double dot(const Vec3& a, const Vec3& b) {
 // from one table of the first quadrant, so that a corner reached from two
 // tunnels has bit-identical coordinates.
 double ringCos(int k) {
-    static const double quadrant[5] = {1.0, std::cos(M_PI / 8), std::sqrt(0.5), std::sin(M_PI / 8), 0.0};
+    static const double quadrant[5] = {1.0, std::cos(MESH_PI / 8), std::sqrt(0.5), std::sin(MESH_PI / 8), 0.0};
     k = ((k % RING_CORNERS) + RING_CORNERS) % RING_CORNERS;
     if (k <= 4) return quadrant[k];
     if (k <= 8) return -quadrant[8 - k];
@@ -200,7 +201,7 @@ void addSpareDiamond(int axis, int side) {
 
 double angleOf(double u, double v) {
     double a = std::atan2(v, u);
-    return a < 0 ? a + 2 * M_PI : a;
+    return a < 0 ? a + 2 * MESH_PI : a;
 }
 
 // One outer face: the grid cells, the four half cells at the corners of the
@@ -240,8 +241,8 @@ void addOuterFace(int axis, int side) {
     while (li < loopCount || ri < RING_CORNERS) {
         const int* lp = loop[(start + li) % loopCount];
         const int* lq = loop[(start + li + 1) % loopCount];
-        double loopNext = li + 1 == loopCount ? 2 * M_PI : angleOf(lq[0], lq[1]);
-        double rimNext = ri + 1 == RING_CORNERS ? 2 * M_PI : angleOf(ringCos(ri + 1), ringSin(ri + 1));
+        double loopNext = li + 1 == loopCount ? 2 * MESH_PI : angleOf(lq[0], lq[1]);
+        double rimNext = ri + 1 == RING_CORNERS ? 2 * MESH_PI : angleOf(ringCos(ri + 1), ringSin(ri + 1));
         Vec3 loopPoint = framePoint(axis, side, lp[0], lp[1], w);
         Vec3 rimPoint = framePoint(axis, side, TUNNEL_RADIUS * ringCos(ri), TUNNEL_RADIUS * ringSin(ri), w);
         if (ri == RING_CORNERS || (li < loopCount && loopNext <= rimNext)) {

@@ -143,7 +143,7 @@ static void makeSnare() {
         double tone = (0.65 * sin(phase1) + 0.35 * sin(phase2)) * exp(-t / 0.055);
         float hiss = lowPass(lp, highPass(hp, noise(), 1200.0, rate), 9000.0, rate);
         double body = 0.6 * tone + 1.1 * hiss * exp(-t / 0.085);
-        out[i] = float(tanh(1.4 * body * fmin(1.0, t / 0.0005)));
+        out[i] = float(tanh(2.6 * body * fmin(1.0, t / 0.0005)));
     }
     finishSample(s, 0.98f, 400);
 }
@@ -382,7 +382,7 @@ void buildInstruments() {
 
     makeKick();
     makeSnare();
-    makeHat("hat", 0.09, 0.018);
+    makeHat("hat", 0.10, 0.028);
     makeHat("open hat", 0.40, 0.13);
     makeClap();
     makeCrash();
@@ -394,12 +394,12 @@ void buildInstruments() {
     makeArp();
     makeBell();
 
-    newInstrument("Kick", 1, 128, -1);
-    newInstrument("Snare", 2, 100, -1);
-    newInstrument("Hat", 3, 56, 40);
-    newInstrument("Open hat", 4, 48, 24);
-    newInstrument("Clap", 5, 80, -1);
-    newInstrument("Crash", 6, 90, -1);
+    newInstrument("Kick", 1, 80, -1);
+    newInstrument("Snare", 2, 128, -1);
+    newInstrument("Hat", 3, 128, 40);
+    newInstrument("Open hat", 4, 80, 24);
+    newInstrument("Clap", 5, 110, -1);
+    newInstrument("Crash", 6, 120, -1);
     newInstrument("Tom", 7, 100, -1);
     newInstrument("Riser", 8, 70, -1);
 
@@ -414,7 +414,7 @@ void buildInstruments() {
     pad.newNoteAction = 3;
     pad.fadeOut = 40;
 
-    SynthInstrument& lead = newInstrument("Lead", 11, 64, -1);
+    SynthInstrument& lead = newInstrument("Lead", 11, 100, -1);
     static const int LEAD_ENV[] = {0, 40, 2, 64, 12, 52, 60, 44};
     setEnvelope(lead.volumeEnvelope, 4, LEAD_ENV, 3);
     lead.fadeOut = 128;

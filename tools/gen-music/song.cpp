@@ -5,6 +5,7 @@
 #include "music.h"
 
 #include <cstring>
+#include <initializer_list>
 
 // Module state.
 Cell song[MUSIC_PATTERNS][MUSIC_ROWS][MUSIC_CHANNELS];
@@ -110,6 +111,8 @@ static void echo(int p, int from, int to, int delay, int percent) {
         putNote(p, row + delay, to, src.note, src.instrument, src.note < 120 ? volume * percent / 100 : -1);
         if (src.note < 120) putEffect(p, row + delay, to, 24, (side++ & 1) ? 0x30 : 0xD0);
     }
+    for (int row = MUSIC_ROWS - delay; row < MUSIC_ROWS; row++)
+        if (song[p][row][from].note == NOTE_OFF) putNote(p, MUSIC_ROWS - 1, to, NOTE_OFF, 0, -1);
 }
 
 // Main thread: one drum line from a 32-row grid repeated over rows
@@ -208,18 +211,18 @@ static void breakAfter47(int p) { putEffect(p, 47, CH_FX, FX_BREAK, 0); }
 // Full groove of the second half: four-on-the-floor, claps, 16th hats.
 static void grooveB(int p, int from, int to) {
     drumLine(p, CH_KICK, INS_KICK, KICK_B, from, to, 64);
-    drumLine(p, CH_SNARE, INS_SNARE, SNARE_B, from, to, 56);
+    drumLine(p, CH_SNARE, INS_SNARE, SNARE_B, from, to, 62);
     drumLine(p, CH_PERC, INS_OPEN_HAT, PERC_B, from, to, 40);
     for (int row = from; row < to; row++)
         if (row % 16 == 8) putNote(p, row, CH_PERC, DRUM_C5, INS_CLAP, 50);
-    drumLine(p, CH_HAT, INS_HAT, HATS_B, from, to, 48);
+    drumLine(p, CH_HAT, INS_HAT, HATS_B, from, to, 58);
 }
 
 // Groove of the first half: broken kick, backbeat, 16th hats.
 static void grooveA(int p, int from, int to, bool openHats) {
     drumLine(p, CH_KICK, INS_KICK, KICK_A, from, to, 64);
-    drumLine(p, CH_SNARE, INS_SNARE, SNARE_A, from, to, 54);
-    drumLine(p, CH_HAT, INS_HAT, HATS, from, to, 46);
+    drumLine(p, CH_SNARE, INS_SNARE, SNARE_A, from, to, 60);
+    drumLine(p, CH_HAT, INS_HAT, HATS, from, to, 56);
     if (openHats) drumLine(p, CH_PERC, INS_OPEN_HAT, OPEN_A, from, to, 36);
 }
 
@@ -369,6 +372,7 @@ void composeSong() {
     accent(12, 52, "E", 71);
     accent(12, 56, "E", 76);
     snareRoll(12, 58, 64, 1, 36, 60);
+    putNote(12, 62, CH_LEAD, NOTE_OFF, 0, -1);
 
     // Pattern 13: the finale; the last accents ring out to the end.
     static const char* const P13[] = {"F", "G", "E"};
@@ -382,4 +386,6 @@ void composeSong() {
     melody(13, 48, 1, CH_FX, INS_TOM, 54, "G4 E4 C4 A3");
     accent(13, 52, "Am", 69);
     accent(13, 56, "Am", 81);
+    // Before the module starts again: release what still sustains.
+    for (int ch : {CH_BASS, CH_LEAD, CH_ECHO}) putNote(13, 63, ch, NOTE_OFF, 0, -1);
 }

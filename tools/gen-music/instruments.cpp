@@ -242,30 +242,32 @@ static void makeRiser() {
     finishSample(s, 0.98f, 200);
 }
 
-// Main thread: bass, a saw with a sub-octave square through a low-pass that
-// closes from 2.4 kHz to 420 Hz; the settled tail loops. One loop period is
-// one period of the sub-octave (800 frames), so the saw runs at 55.125 Hz.
+// Main thread: bass, a saw and a square through a low-pass that closes from
+// 2.4 kHz to 420 Hz; the settled tail loops over whole periods (400 frames,
+// 55.125 Hz).
 static void makeBass() {
     const double rate = 22050.0;
-    const int period = 400;  // frames per period of the saw
-    int n = period * 2 * 20;
+    const int period = 400;  // frames per period
+    int n = period * 40;
     int s = newSample("bass", n, true, false, int(lround(MIDDLE_C * period)));
     float* out = samplePoolLeft + samples[s].firstFrame;
     double f = rate / period;
     StateVariable svf1 = {}, svf2 = {};
     for (int i = 0; i < n; i++) {
         double t = i / rate;
-        double saw = 0.0;
-        for (int k = 1; k * f < 8000.0; k++) saw += sin(2.0 * PI * k * f * t) / k;
-        double sub = 0.0;
-        for (int k = 1; k * f * 0.5 < 2000.0; k += 2) sub += sin(PI * k * f * t) / k;
-        double x = 0.55 * saw + 0.6 * sub;
+        double saw = 0.0, square = 0.0;
+        for (int k = 1; k * f < 8000.0; k++) {
+            double partial = sin(2.0 * PI * k * f * t) / k;
+            saw += partial;
+            if (k & 1) square += partial;
+        }
+        double x = 0.6 * saw + 0.5 * square;
         double cutoff = 420.0 + 2000.0 * exp(-t / 0.07);
         stateVariable(svf1, float(x), cutoff, 1.1, rate);
         out[i] = stateVariable(svf2, svf1.low, cutoff, 1.3, rate);
     }
     samples[s].loop = true;
-    samples[s].loopBegin = n - period * 2 * 4;
+    samples[s].loopBegin = n - period * 8;
     samples[s].loopEnd = n;
     finishSample(s, 0.98f, 0);
 }
@@ -403,7 +405,7 @@ void buildInstruments() {
     newInstrument("Tom", 7, 100, -1);
     newInstrument("Riser", 8, 70, -1);
 
-    SynthInstrument& bass = newInstrument("Bass", 9, 110, -1);
+    SynthInstrument& bass = newInstrument("Bass", 9, 72, -1);
     static const int BASS_ENV[] = {0, 64, 3, 56, 40, 44};
     setEnvelope(bass.volumeEnvelope, 3, BASS_ENV, 2);
     bass.fadeOut = 256;
@@ -412,7 +414,7 @@ void buildInstruments() {
     static const int PAD_ENV[] = {0, 0, 10, 56, 30, 64, 60, 52};
     setEnvelope(pad.volumeEnvelope, 4, PAD_ENV, 3);
     pad.newNoteAction = 3;
-    pad.fadeOut = 40;
+    pad.fadeOut = 100;
 
     SynthInstrument& lead = newInstrument("Lead", 11, 100, -1);
     static const int LEAD_ENV[] = {0, 40, 2, 64, 12, 52, 60, 44};

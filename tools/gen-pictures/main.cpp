@@ -8,32 +8,30 @@
 // photo.png. Everything is computed from fixed constants and a fixed hash,
 // so the same font and libraries give the same bytes on every run.
 // Single-threaded; every function runs on the main thread.
+#include "tools/gen-pictures/canvas.h"
 #include "tools/pngwriter/pngwriter.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 // ---------------------------------------------------------------- state
+Colour canvas[SIDE][SIDE];
+
 namespace {
 
-const int SIDE = 256;   // every picture is SIDE by SIDE pixels
+float mask[SIDE][SIDE];              // text coverage, 0 to 1, laid out like canvas
+float glow[SIDE][SIDE];              // blurred coverage for the panels' glow, laid out like canvas
+uint8_t pixels[SIDE * SIDE * 3];     // bytes handed to the PNG writer, top row first
 
-struct Colour {
-    float r, g, b;   // linear-ish display values, 0 to 1 (clamped when stored)
-};
+FT_Library fontLibrary = nullptr;    // FreeType instance, lives for the run
+FT_Face fontFace = nullptr;          // Liberation Sans Bold
+const char* outputFolder = nullptr;  // where the PNG files go
 
-Colour canvas[SIDE][SIDE];    // the picture being drawn, [row][column], row 0 at the top
-float mask[SIDE][SIDE];       // text coverage, 0 to 1, same layout
-uint8_t pixels[SIDE * SIDE * 3];   // bytes handed to the PNG writer, top row first
-
-FT_Library fontLibrary = nullptr;   // FreeType instance, lives for the run
-FT_Face fontFace = nullptr;         // Liberation Sans Bold
-const char* outputFolder = nullptr; // where the PNG files go
+}  // namespace
 
 // ---------------------------------------------------------------- helpers
 
@@ -45,8 +43,6 @@ float smoothstep(float edge0, float edge1, float x) {
     return t * t * (3.0f - 2.0f * t);
 }
 
-// A fixed integer hash (no library random generator, whose sequence may
-// differ between systems): 0 to 1.
 float hash2(int x, int y, int seed) {
     uint32_t h = uint32_t(x) * 0x8da6b343u ^ uint32_t(y) * 0xd8163841u ^ uint32_t(seed) * 0xcb1ab31fu;
     h ^= h >> 13;
@@ -55,7 +51,6 @@ float hash2(int x, int y, int seed) {
     return float(h & 0xffffffu) / float(0xffffff);
 }
 
-// Smooth value noise, 0 to 1, repeating every period cells.
 float valueNoise(float x, float y, int period, int seed) {
     float fx = std::floor(x), fy = std::floor(y);
     int ix = int(fx), iy = int(fy);
@@ -70,7 +65,10 @@ float valueNoise(float x, float y, int period, int seed) {
     return mix(top, bottom, ty);
 }
 
-// Fractal sum of octaves of value noise, 0 to about 1.
+namespace {
+
+// Fractal sum of octaves of value noise over the unit square, 0 to about 1;
+// it repeats across the square's edges.
 float fractalNoise(float x, float y, int basePeriod, int octaves, int seed) {
     float sum = 0.0f, amplitude = 0.5f, total = 0.0f;
     int period = basePeriod;
@@ -92,20 +90,22 @@ void clearMask() { std::memset(mask, 0, sizeof mask); }
 
 // ---------------------------------------------------------------- text
 
-// Width in pixels of text set at pixelHeight with horizontal scale xScale.
-float textWidth(const char* text, int pixelHeight, float xScale) {
+// Width in pixels of text set at pixelHeight with horizontal scale xScale
+// and extra tracking pixels between letters.
+float textWidth(const char* text, int pixelHeight, float xScale, float tracking) {
     FT_Set_Pixel_Sizes(fontFace, 0, FT_UInt(pixelHeight));
     float width = 0.0f;
     for (const char* c = text; *c; ++c) {
         if (FT_Load_Char(fontFace, FT_ULong(uint8_t(*c)), FT_LOAD_DEFAULT | FT_LOAD_NO_HINTING) != 0) continue;
-        width += float(fontFace->glyph->advance.x) / 64.0f * xScale;
+        width += float(fontFace->glyph->advance.x) / 64.0f * xScale + (c[1] ? tracking : 0.0f);
     }
     return width;
 }
 
 // Adds the coverage of text to mask, pen starting at (x, baseline), glyphs
 // pixelHeight pixels per em, stretched by xScale across and yScale up.
-void drawText(const char* text, float x, float baseline, int pixelHeight, float xScale, float yScale) {
+void drawText(const char* text, float x, float baseline, int pixelHeight, float xScale, float yScale,
+              float tracking) {
     FT_Set_Pixel_Sizes(fontFace, 0, FT_UInt(pixelHeight));
     float pen = x;
     for (const char* c = text; *c; ++c) {
@@ -126,14 +126,16 @@ void drawText(const char* text, float x, float baseline, int pixelHeight, float 
                     mask[py][px] = clamp01(mask[py][px] + value);
                 }
             }
-            pen += float(glyph->advance.x) / 64.0f;
+            pen += float(glyph->advance.x) / 64.0f + tracking;
         }
     }
     FT_Set_Transform(fontFace, nullptr, nullptr);
 }
 
-void drawTextCentred(const char* text, float centreX, float baseline, int pixelHeight, float xScale, float yScale) {
-    drawText(text, centreX - textWidth(text, pixelHeight, xScale) / 2.0f, baseline, pixelHeight, xScale, yScale);
+void drawTextCentred(const char* text, float centreX, float baseline, int pixelHeight, float xScale, float yScale,
+                     float tracking) {
+    float width = textWidth(text, pixelHeight, xScale, tracking);
+    drawText(text, centreX - width / 2.0f, baseline, pixelHeight, xScale, yScale, tracking);
 }
 
 // ---------------------------------------------------------------- output
@@ -161,7 +163,7 @@ bool savePicture(const char* name, const PngSettings& settings) {
         std::fprintf(stderr, "gen-pictures: cannot write %s\n", path);
         return false;
     }
-    std::printf("%s: filters none %d sub %d up %d average %d paeth %d\n", name, pngFilterCounts[0],
+    std::printf("%s: rows filtered none %d, sub %d, up %d, average %d, paeth %d\n", name, pngFilterCounts[0],
                 pngFilterCounts[1], pngFilterCounts[2], pngFilterCounts[3], pngFilterCounts[4]);
     return true;
 }
@@ -181,35 +183,46 @@ bool makeChecker() {
 
 // ---------------------------------------------------------------- flare
 
-// A white star: a soft core, a halo and many thin rays of varied length,
-// all faded to pure black before the inscribed circle's edge.
+// A white star: a hot core, a soft halo and many thin tapering rays of
+// varied length (four long ones, four diagonals, many short), all faded to
+// pure black well inside the square so that no edge ever shows.
 bool makeFlare() {
-    const int RAYS = 24;
-    float rayLength[RAYS], rayAngle[RAYS];
+    const int RAYS = 44;
+    float rayAngle[RAYS], rayLength[RAYS], rayBrightness[RAYS];
     for (int i = 0; i < RAYS; ++i) {
-        rayAngle[i] = (float(i) + (hash2(i, 1, 5) - 0.5f) * 0.35f) * 6.2831853f / float(RAYS);
-        rayLength[i] = (i % 4 == 0) ? 1.0f : 0.45f + 0.4f * hash2(i, 2, 5);
+        if (i < 8) {
+            rayAngle[i] = float(i) * 6.2831853f / 8.0f;
+            rayLength[i] = i % 2 == 0 ? 0.95f : 0.6f;
+            rayBrightness[i] = i % 2 == 0 ? 1.0f : 0.7f;
+        } else {
+            rayAngle[i] = hash2(i, 1, 5) * 6.2831853f;
+            rayLength[i] = 0.35f + 0.45f * hash2(i, 2, 5);
+            rayBrightness[i] = 0.4f + 0.5f * hash2(i, 3, 5);
+        }
     }
-    const float C = 127.5f;
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
-            float dx = float(x) - C + 0.5f, dy = float(y) - C + 0.5f;
-            float r = std::sqrt(dx * dx + dy * dy) / 127.0f;   // 1 at the edge's middle
+            float dx = float(x) - 127.5f, dy = float(y) - 127.5f;
+            float distance = std::sqrt(dx * dx + dy * dy);   // pixels
+            float r = distance / 127.5f;                      // 1 at the middle of each edge
             float angle = std::atan2(dy, dx);
-            float core = std::exp(-r * r * 180.0f);
-            float halo = 0.35f * std::exp(-r * 9.0f);
+            float core = std::exp(-r * r / (0.045f * 0.045f));
+            float halo = 0.55f * std::exp(-r / 0.07f) + 0.18f * std::exp(-r / 0.22f);
             float rays = 0.0f;
             for (int i = 0; i < RAYS; ++i) {
-                float d = std::remainder(angle - rayAngle[i], 6.2831853f);
-                float across = std::fabs(d) * r * 127.0f;   // pixels from the ray's axis
-                float width = 0.6f + 1.2f * (1.0f - r);
-                float along = std::exp(-r / (0.28f * rayLength[i]));
-                rays += along * std::exp(-across * across / (width * width));
+                float along = r / rayLength[i];
+                if (along >= 1.0f) continue;
+                float off = std::remainder(angle - rayAngle[i], 6.2831853f);
+                if (std::fabs(off) > 1.5f) continue;
+                float across = std::fabs(std::sin(off)) * distance;   // pixels from the ray's axis
+                float width = 0.55f + 1.6f * (1.0f - along);
+                float fall = (1.0f - along) * (1.0f - along);
+                rays += rayBrightness[i] * fall * std::exp(-across * across / (width * width));
             }
-            float v = core + halo + 0.7f * rays;
-            float fade = 1.0f - smoothstep(0.55f, 0.97f, r);
-            v *= fade;
-            canvas[y][x] = {v, v, v * 0.98f + 0.02f * std::min(v, 1.0f) * 0.0f};
+            float v = core + halo + 0.85f * rays;
+            v = 1.0f - std::exp(-1.6f * v);   // saturates the core to white, keeps the rays' tails
+            v *= 1.0f - smoothstep(0.55f, 0.96f, r);
+            canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
     return savePicture("flare.png", {2, false, true, true, false});
@@ -217,28 +230,45 @@ bool makeFlare() {
 
 // ---------------------------------------------------------------- logo
 
+// The logo lies on the floor: the picture's top is its far edge. Big
+// condensed lettering sits in the upper half, the part always in view,
+// with a rule and a small strap line under it, all in a double black frame
+// on the key-grey surround. Stored upside down so it reads upright.
 bool makeLogo() {
-    const Colour SURROUND = {231.0f / 255.0f, 231.0f / 255.0f, 231.0f / 255.0f};
-    fillCanvas(SURROUND);
-    const int FRAME_LEFT = 8, FRAME_TOP = 40, FRAME_RIGHT = 248, FRAME_BOTTOM = 216, FRAME = 10;
-    for (int y = FRAME_TOP; y < FRAME_BOTTOM; ++y)
-        for (int x = FRAME_LEFT; x < FRAME_RIGHT; ++x) {
-            bool border = x < FRAME_LEFT + FRAME || x >= FRAME_RIGHT - FRAME || y < FRAME_TOP + FRAME ||
-                          y >= FRAME_BOTTOM - FRAME;
-            canvas[y][x] = border ? Colour{0, 0, 0} : Colour{1, 1, 1};
+    const float KEY = 231.0f / 255.0f;
+    fillCanvas({KEY, KEY, KEY});
+    const int LEFT = 6, RIGHT = 250, TOP = 8, BOTTOM = 232;   // outer edge of the frame, pixels
+    const int FRAME = 9, GAP = 3, LINE = 2;                   // frame, white gap, inner line, pixels
+    for (int y = TOP; y < BOTTOM; ++y)
+        for (int x = LEFT; x < RIGHT; ++x) {
+            int inset = std::min(std::min(x - LEFT, RIGHT - 1 - x), std::min(y - TOP, BOTTOM - 1 - y));
+            bool black = inset < FRAME || (inset >= FRAME + GAP && inset < FRAME + GAP + LINE);
+            float v = black ? 0.0f : 1.0f;
+            canvas[y][x] = {v, v, v};
+        }
+    // Title: heavy shadow offset down and right, then the black letters.
+    clearMask();
+    drawTextCentred("WE RULE", 128.0f + 3.0f, 118.0f + 4.0f, 100, 0.42f, 1.0f, 2.0f);
+    for (int y = TOP + FRAME + GAP + LINE; y < BOTTOM - FRAME - GAP - LINE; ++y)
+        for (int x = LEFT + FRAME + GAP + LINE; x < RIGHT - FRAME - GAP - LINE; ++x) {
+            float v = 1.0f - 0.55f * mask[y][x];
+            canvas[y][x] = {v, v, v};
         }
     clearMask();
-    drawTextCentred("WE RULE", 128.0f, 160.0f, 64, 0.72f, 1.6f);
-    for (int y = FRAME_TOP + FRAME; y < FRAME_BOTTOM - FRAME; ++y)
-        for (int x = FRAME_LEFT + FRAME; x < FRAME_RIGHT - FRAME; ++x) {
-            float v = 1.0f - mask[y][x];
+    drawTextCentred("WE RULE", 128.0f, 118.0f, 100, 0.42f, 1.0f, 2.0f);
+    drawTextCentred("A REAL-TIME PRODUCTION", 128.0f, 163.0f, 17, 0.66f, 1.0f, 1.2f);
+    for (int y = 0; y < SIDE; ++y)
+        for (int x = 0; x < SIDE; ++x) {
+            bool rule = y >= 134 && y < 139 && x >= 34 && x < 222;
+            float ink = rule ? 1.0f : mask[y][x];
+            float v = canvas[y][x].r * (1.0f - ink);
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(true);
-    // Nothing inside the frame may match the key colour exactly.
+    // Anti-aliased greys inside the frame may land on the key; nudge them.
     for (int i = 0; i < SIDE * SIDE; ++i) {
-        int y = i / SIDE, x = i % SIDE;
-        bool inside = (SIDE - 1 - y) >= FRAME_TOP && (SIDE - 1 - y) < FRAME_BOTTOM && x >= FRAME_LEFT && x < FRAME_RIGHT;
+        int row = SIDE - 1 - i / SIDE, x = i % SIDE;
+        bool inside = row >= TOP && row < BOTTOM && x >= LEFT && x < RIGHT;
         uint8_t* p = pixels + size_t(i) * 3;
         if (inside && p[0] == 231 && p[1] == 231 && p[2] == 231) p[0] = p[1] = p[2] = 232;
     }
@@ -247,13 +277,28 @@ bool makeLogo() {
 
 // ---------------------------------------------------------------- backdrop
 
+// Night clouds: domain-warped fractal noise in deep blue, lit brighter
+// blue on the crests, a few faint stars showing through the thin parts.
 bool makeBackdrop() {
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
             float u = float(x) / SIDE, v = float(y) / SIDE;
-            float n = fractalNoise(u, v, 4, 6, 11);
-            float cloud = smoothstep(0.35f, 0.8f, n);
-            canvas[y][x] = mix(Colour{0.02f, 0.03f, 0.12f}, Colour{0.25f, 0.4f, 0.85f}, cloud);
+            float warpU = fractalNoise(u, v, 3, 4, 101) - 0.5f;
+            float warpV = fractalNoise(u, v, 3, 4, 202) - 0.5f;
+            float n = fractalNoise(u + 0.35f * warpU, v + 0.35f * warpV, 4, 6, 11);
+            float detail = fractalNoise(u, v, 16, 3, 303);
+            float cloud = smoothstep(0.3f, 0.78f, n);
+            float crest = smoothstep(0.55f, 0.85f, n + 0.15f * (detail - 0.5f));
+            Colour deep = {0.01f, 0.015f, 0.07f};
+            Colour body = {0.06f, 0.12f, 0.36f};
+            Colour light = {0.32f, 0.48f, 0.92f};
+            Colour c = mix(mix(deep, body, cloud), light, crest * 0.8f);
+            float star = hash2(x, y, 404);
+            if (star > 0.9975f) {
+                float s = (star - 0.9975f) / 0.0025f * (1.0f - cloud);
+                c = {c.r + 0.5f * s, c.g + 0.55f * s, c.b + 0.6f * s};
+            }
+            canvas[y][x] = c;
         }
     canvasToPixels(false);
     return savePicture("backdrop.png", {4, true, true, false, false});
@@ -261,24 +306,56 @@ bool makeBackdrop() {
 
 // ---------------------------------------------------------------- panels
 
-bool makePanel(const char* name, const char* const* lines, int lineCount, bool fixedCodes) {
+// Text lines of a credit panel: a heading and the lines under it.
+struct PanelLine {
+    const char* text;
+    int pixelHeight;     // pixels per em
+    float brightness;    // 1 for white-hot text, less for dimmer, bluer lines
+};
+
+// Glowing blue-white lines on pure black, centred, stored upside down: the
+// letters are white with a blue tint, wrapped in a blue glow that ends in
+// exact black. The glow is kept separate per line so lines never merge.
+bool makePanel(const char* name, const PanelLine* lines, int count, const float* baselines, bool fixedCodes) {
     clearMask();
-    float spacing = 236.0f / float(lineCount);
-    for (int i = 0; i < lineCount; ++i)
-        drawTextCentred(lines[i], 128.0f, 14.0f + spacing * (float(i) + 0.75f), i == 0 ? 24 : 20, 1.0f, 1.0f);
+    float brightness[SIDE];   // per row: the brightness of the line drawn there
+    for (float& b : brightness) b = 0.0f;
+    for (int i = 0; i < count; ++i) {
+        drawTextCentred(lines[i].text, 128.0f, baselines[i], lines[i].pixelHeight, 1.0f, 1.0f,
+                        lines[i].pixelHeight >= 28 ? 2.0f : 0.5f);
+        int from = int(baselines[i]) - lines[i].pixelHeight, to = int(baselines[i]) + lines[i].pixelHeight / 3;
+        for (int y = std::max(0, from); y < std::min(SIDE, to + 1); ++y) brightness[y] = lines[i].brightness;
+    }
+    // Gaussian glow, separable, radius 6 pixels.
+    float weights[13];
+    for (int k = -6; k <= 6; ++k) weights[k + 6] = std::exp(-float(k * k) / 10.0f);
+    static float across[SIDE][SIDE];
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
-            float glow = 0.0f;
-            for (int dy = -4; dy <= 4; ++dy)
-                for (int dx = -4; dx <= 4; ++dx) {
-                    int sx = x + dx, sy = y + dy;
-                    if (sx < 0 || sy < 0 || sx >= SIDE || sy >= SIDE) continue;
-                    glow += mask[sy][sx] * std::exp(-float(dx * dx + dy * dy) / 8.0f);
-                }
-            glow /= 25.0f;
-            float core = mask[y][x];
-            canvas[y][x] = {clamp01(core * 0.85f + glow * 0.2f), clamp01(core * 0.9f + glow * 0.45f),
-                            clamp01(core + glow * 0.9f)};
+            float s = 0.0f;
+            for (int k = -6; k <= 6; ++k)
+                if (x + k >= 0 && x + k < SIDE) s += weights[k + 6] * mask[y][x + k];
+            across[y][x] = s;
+        }
+    for (int y = 0; y < SIDE; ++y)
+        for (int x = 0; x < SIDE; ++x) {
+            float s = 0.0f;
+            for (int k = -6; k <= 6; ++k)
+                if (y + k >= 0 && y + k < SIDE) s += weights[k + 6] * across[y + k][x];
+            glow[y][x] = s / 31.4f;
+        }
+    for (int y = 0; y < SIDE; ++y)
+        for (int x = 0; x < SIDE; ++x) {
+            float b = brightness[y] > 0.0f ? brightness[y] : 1.0f;
+            float g = std::max(0.0f, glow[y][x] - 0.012f) * 1.9f;
+            float core = mask[y][x] * b;
+            float red = core * 0.86f + g * 0.10f;
+            float green = core * 0.93f + g * 0.38f;
+            float blue = core * 1.0f + g * 1.0f;
+            // Always blue-white: blue at least green, green at least red.
+            green = std::min(green, blue);
+            red = std::min(red, green);
+            canvas[y][x] = {red, green, blue};
         }
     canvasToPixels(true);
     return savePicture(name, {1, fixedCodes, true, false, false});
@@ -287,15 +364,7 @@ bool makePanel(const char* name, const char* const* lines, int lineCount, bool f
 // ---------------------------------------------------------------- photo
 
 bool makePhoto() {
-    fillCanvas({1, 1, 1});
-    for (int y = 0; y < SIDE; ++y)
-        for (int x = 0; x < SIDE; ++x) {
-            float fx = (float(x) - 128.0f) / 128.0f, fy = (float(y) - 128.0f) / 128.0f;
-            float head = (fx * fx) / 0.12f + ((fy + 0.2f) * (fy + 0.2f)) / 0.2f;
-            float shoulders = fy > 0.45f ? (fx * fx) / 0.6f - (fy - 0.45f) * 2.0f : 2.0f;
-            if (head < 1.0f) canvas[y][x] = {0.85f - 0.2f * head, 0.65f - 0.2f * head, 0.5f - 0.15f * head};
-            else if (shoulders < 1.0f) canvas[y][x] = {0.15f, 0.18f, 0.3f};
-        }
+    drawPortrait();
     canvasToPixels(true);
     return savePicture("photo.png", {7, false, true, true, true});
 }
@@ -312,12 +381,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gen-pictures: cannot load font %s\n", argv[1]);
         return 1;
     }
-    static const char* const GREETINGS[] = {"GREETINGS TO", "Nebula Kitchen", "Quartz Owls", "Polygon Bakery",
-                                            "Static Lagoon", "Velvet Vector", "Copper Lantern", "Byte Orchard"};
-    static const char* const CREDITS[] = {"CREDITS", "code", "Ostrakon", "music", "Halfnote", "graphics", "Pixelwren"};
+    // Greetings to groups of our own invention, and the credits.
+    static const PanelLine GREETINGS[] = {
+        {"GREETINGS", 30, 1.0f},      {"Nebula Kitchen", 19, 0.95f}, {"Quartz Owls", 19, 0.95f},
+        {"Polygon Bakery", 19, 0.95f}, {"Static Lagoon", 19, 0.95f},  {"Velvet Vector", 19, 0.95f},
+        {"Copper Lantern", 19, 0.95f}, {"Byte Orchard", 19, 0.95f},
+    };
+    static const float GREETINGS_BASELINES[] = {40, 72, 98, 124, 150, 176, 202, 228};
+    static const PanelLine CREDITS[] = {
+        {"CREDITS", 30, 1.0f}, {"CODE", 13, 0.6f},  {"Ostrakon", 22, 1.0f},  {"MUSIC", 13, 0.6f},
+        {"Halfnote", 22, 1.0f}, {"GRAPHICS", 13, 0.6f}, {"Pixelwren", 22, 1.0f},
+    };
+    static const float CREDITS_BASELINES[] = {44, 86, 112, 146, 172, 206, 232};
     bool ok = makeChecker() && makeFlare() && makeLogo() && makeBackdrop() &&
-              makePanel("greetings.png", GREETINGS, 8, false) && makePanel("credits.png", CREDITS, 7, true) &&
-              makePhoto();
+              makePanel("greetings.png", GREETINGS, 8, GREETINGS_BASELINES, false) &&
+              makePanel("credits.png", CREDITS, 7, CREDITS_BASELINES, true) && makePhoto();
     FT_Done_Face(fontFace);
     FT_Done_FreeType(fontLibrary);
     return ok ? 0 : 1;

@@ -41,8 +41,7 @@ size_t tallestBand(const std::vector<Band>& bands) {
     return best;
 }
 
-// The logo's outer box (everything that is not key grey) and the white
-// field inside its frame, found by walking in from the middle of each side.
+// The logo's outer box: everything that is not key grey.
 struct Box {
     int left, top, right, bottom;   // inclusive
 };
@@ -55,16 +54,6 @@ Box outerBox(const PngFacts& facts) {
                 box.left = std::min(box.left, x), box.right = std::max(box.right, x);
                 box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
             }
-    return box;
-}
-
-Box innerBox(const PngFacts& facts, Box outer) {
-    int midX = (outer.left + outer.right) / 2, midY = (outer.top + outer.bottom) / 2;
-    Box box = outer;
-    while (box.left < midX && pixelAt(facts, box.left, midY).r < 128) ++box.left;
-    while (box.right > midX && pixelAt(facts, box.right, midY).r < 128) --box.right;
-    while (box.top < midY && pixelAt(facts, midX, box.top).r < 128) ++box.top;
-    while (box.bottom > midY && pixelAt(facts, midX, box.bottom).r < 128) --box.bottom;
     return box;
 }
 
@@ -110,14 +99,14 @@ TEST(FlarePicture, HasManyThinRays) {
     int darkest = 255, darkestAt = 0;
     for (int i = 0; i < STEPS; ++i) {
         double angle = 2.0 * M_PI * i / STEPS;
-        int x = int(std::lround(127.5 + 56.0 * std::cos(angle))), y = int(std::lround(127.5 + 56.0 * std::sin(angle)));
+        int x = int(std::lround(127.5 + 40.0 * std::cos(angle))), y = int(std::lround(127.5 + 40.0 * std::sin(angle)));
         ring[size_t(i)] = pixelAt(facts, x, y).r;
         if (ring[size_t(i)] < darkest) darkest = ring[size_t(i)], darkestAt = i;
     }
     int rays = 0;
     bool inRay = false;
     for (int step = 0; step < STEPS; ++step) {   // from the darkest point, so no ray is split
-        bool bright = ring[size_t((darkestAt + step) % STEPS)] > darkest + 24;
+        bool bright = ring[size_t((darkestAt + step) % STEPS)] > darkest + 16;
         if (bright && !inRay) ++rays;
         inRay = bright;
     }
@@ -153,20 +142,30 @@ TEST(LogoPicture, FramedLetteringOnAnExactKeyGreySurround) {
 }
 
 // The lettering reads upright on the floor only if it is stored upside
-// down: the big title line, upright above the small line, comes last in the file.
+// down. Upright, the big title sits above the smaller strap line, in the
+// far half of the logo that is always in view: so in the file the title is
+// the last line of lettering, and the lettering lies mostly in the last rows.
 TEST(LogoPicture, IsStoredUpsideDown) {
     const PngFacts& facts = pictureFacts("logo.png");
     ASSERT_TRUE(facts.pixelsOk);
     Box outer = outerBox(facts);
     ASSERT_LT(outer.left, outer.right);
-    Box inner = innerBox(facts, outer);
-    ASSERT_LT(inner.top + 8, inner.bottom);
-    std::vector<Band> bands = rowBands(facts, inner.left + 2, inner.right - 1, [](Rgb p) { return p.r < 128; });
-    std::vector<Band> inside;
-    for (const Band& band : bands)
-        if (band.first > inner.top && band.last < inner.bottom) inside.push_back(band);
-    ASSERT_GE(inside.size(), 2u);
-    EXPECT_EQ(tallestBand(inside), inside.size() - 1);
+    int width = outer.right - outer.left;
+    // Lines of lettering across the middle columns: bands of dark rows that
+    // do not touch the frame's outer edge and are taller than a rule line.
+    std::vector<Band> bands = rowBands(facts, outer.left + width / 5, outer.right - width / 5,
+                                       [](Rgb p) { return p.r < 128; });
+    std::vector<Band> lettering;
+    double inkRows = 0, ink = 0;
+    for (const Band& band : bands) {
+        if (band.first == outer.top || band.last == outer.bottom || band.height() < 8) continue;
+        lettering.push_back(band);
+        ink += band.height();
+        inkRows += band.height() * (band.first + band.last) / 2.0;
+    }
+    ASSERT_GE(lettering.size(), 2u);
+    EXPECT_EQ(tallestBand(lettering), lettering.size() - 1);
+    EXPECT_GT(inkRows / ink, (outer.top + outer.bottom) / 2.0);
 }
 
 TEST(BackdropPicture, IsDarkBlueAndCloudy) {
@@ -247,7 +246,7 @@ TEST(PhotoPicture, PortraitOnWhiteStoredUpsideDown) {
         colours += !seen[key];
         seen[key] = true;
     }
-    EXPECT_GT(colours, 1000);
+    EXPECT_GT(colours, 300);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <set>
 
 const PictureEntry PICTURES[7] = {
@@ -23,6 +24,9 @@ Rgb pixelAt(const PngFacts& facts, int x, int y) {
     const uint8_t* p = &facts.rgb[(size_t(y) * facts.width + size_t(x)) * 3];
     return {p[0], p[1], p[2]};
 }
+
+// Names the parameter in test output.
+void PrintTo(const PictureEntry& entry, std::ostream* out) { *out << entry.file; }
 
 namespace {
 

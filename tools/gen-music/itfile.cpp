@@ -58,7 +58,7 @@ static void writeHeader() {
     put16(0x0025);                 // stereo, instruments, G linked with E/F
     put16(0x0007);                 // message, edit history, highlight
     put8(128);                     // global volume
-    put8(88);                      // mix volume
+    put8(96);                      // mix volume
     put8(5);                       // speed
     put8(162);                     // tempo
     put8(128);                     // panning separation

@@ -171,7 +171,7 @@ static void bassLine(int p, const char* const* chords, int slots, const BassStep
 }
 
 // Main thread: arpeggio over every slot, one note each `step` rows,
-// climbing root, third, fifth, octave and back.
+// climbing root (E-5 to D#-6), third, fifth, octave and back.
 static void arpeggio(int p, const char* const* chords, int slots, int step, int volume, int from) {
     static const int SHAPE[6] = {0, 1, 2, 3, 2, 1};
     for (int s = 0; s < slots; s++) {
@@ -180,8 +180,9 @@ static void arpeggio(int p, const char* const* chords, int slots, int step, int 
         for (int r = 0; r < SLOT_ROWS; r += step, n++) {
             int row = s * SLOT_ROWS + r;
             if (row < from) continue;
+            int root = chordTone(chord, 0, 64);
             int degree = SHAPE[n % 6];
-            int note = degree == 3 ? chordTone(chord, 0, 69) + 12 : chordTone(chord, degree, 69);
+            int note = degree == 3 ? root + 12 : degree == 0 ? root : root + (degree == 1 ? (chord.minor ? 3 : 4) : 7);
             putNote(p, row, CH_ARP, note, INS_ARP, (r % 4) ? volume * 3 / 4 : volume);
         }
     }

@@ -37,9 +37,14 @@ openmpt_module* soundModule;         // the loaded module, never freed once play
 bool soundPlaying;                   // true from platMusicPlay on
 bool soundClosing;                   // set at process exit: the callback renders no more
 int soundRingNext;                   // audio thread: next ring slot to write
+bool soundClockStarted;              // audio thread: soundStartUs is set for this play
+int64_t soundStartUs;                // audio thread: steady clock at the first frame played
+int64_t soundFramesPlayed;           // audio thread: frames rendered since, skipped ones too
+int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];   // audio thread: skipped frames
 // Set at start-up before output starts, then read by the audio callback:
 int soundFrequency;                  // Hz, as the device was opened
 uint32_t soundLatencyUs;             // callback to first frame heard, microseconds
+bool soundClockless;                 // the driver keeps no time of its own (disk, dummy)
 // Any thread:
 std::atomic<uint32_t> soundMusicHandle{0};     // handle of soundModule, 0 for none
 std::atomic<uint32_t> soundRestPosition{0};    // position before anything is heard
@@ -50,11 +55,10 @@ std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
 
 // ---- helpers
 
-// Steady clock in microseconds, low 32 bits (wraps every 71 minutes; only
-// differences are used). Any thread.
-uint32_t soundClockUs() {
+// Steady clock in microseconds. Any thread.
+int64_t soundClockUs() {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return (uint32_t)std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    return std::chrono::duration_cast<std::chrono::microseconds>(now).count();
 }
 
 // Any thread (the main thread with the device locked, or no device).
@@ -76,6 +80,24 @@ void soundPublish(uint32_t position, uint32_t heardUs) {
     soundRingNext = (soundRingNext + 1) % SOUND_RING_SLOTS;
 }
 
+// Audio thread, with SDL's device lock held. A driver without a clock of its
+// own (disk, dummy) asks for buffers a little slower than real time, about
+// 1 % (it sleeps a whole buffer after each): the frames it failed to take by
+// now are rendered and dropped, so the music keeps to the steady clock as it
+// would on a card.
+void soundSkipLateFrames(int64_t nowUs) {
+    int64_t due = (nowUs - soundStartUs) * soundFrequency / 1000000;
+    int64_t behind = due - soundFramesPlayed;
+    if (behind > (int64_t)soundFrequency) behind = soundFrequency;   // at most a second at once
+    while (behind > 0) {
+        size_t want = behind < SOUND_BUFFER_FRAMES ? (size_t)behind : (size_t)SOUND_BUFFER_FRAMES;
+        size_t got = openmpt_module_read_interleaved_stereo(soundModule, soundFrequency, want, soundScratch);
+        if (got == 0) break;
+        behind -= (int64_t)got;
+        soundFramesPlayed += (int64_t)got;
+    }
+}
+
 // Audio thread, with SDL's device lock held. Fills the buffer in sub-chunks
 // and publishes the position at the start of each with the time its first
 // frame will be heard, so a reader is never more than a sub-chunk late.
@@ -86,11 +108,19 @@ void soundCallback(void*, Uint8* stream, int length) {
         memset(stream, 0, (size_t)length);
         return;
     }
-    uint32_t startUs = soundClockUs() + soundLatencyUs;
+    int64_t nowUs = soundClockUs();
+    if (!soundClockStarted) {
+        soundClockStarted = true;
+        soundStartUs = nowUs;
+        soundFramesPlayed = 0;
+    } else if (soundClockless) {
+        soundSkipLateFrames(nowUs);
+    }
+    uint32_t heardUs = (uint32_t)(nowUs + soundLatencyUs);
     for (int done = 0; done < frames;) {
         int count = frames - done < SOUND_SUBCHUNK_FRAMES ? frames - done : SOUND_SUBCHUNK_FRAMES;
         uint32_t offsetUs = (uint32_t)((int64_t)done * 1000000 / soundFrequency);
-        soundPublish(soundModulePosition(), startUs + offsetUs);
+        soundPublish(soundModulePosition(), heardUs + offsetUs);
         size_t got = openmpt_module_read_interleaved_stereo(soundModule, soundFrequency,
                                                             (size_t)count, out + done * SOUND_CHANNELS);
         if (got < (size_t)count)
@@ -98,6 +128,7 @@ void soundCallback(void*, Uint8* stream, int length) {
                    (size_t)(count - (int)got) * SOUND_CHANNELS * sizeof(int16_t));
         done += count;
     }
+    soundFramesPlayed += frames;
 }
 
 // Main thread, at process exit: lets a callback in flight finish and keeps
@@ -155,6 +186,7 @@ bool platSoundInit(int device, int frequency) {
     const char* driver = SDL_GetCurrentAudioDriver();
     bool immediate = driver && (strcmp(driver, "disk") == 0 || strcmp(driver, "dummy") == 0);
     soundLatencyUs = immediate ? 0 : (uint32_t)((int64_t)obtained.samples * 1000000 / obtained.freq);
+    soundClockless = immediate;
     soundDevice = opened;
     soundSilent.store(false, std::memory_order_relaxed);
     if (!soundAtExitRegistered) {
@@ -200,6 +232,7 @@ bool platMusicPlay(uint32_t music, uint32_t position) {
     soundClearRing();
     soundRestPosition.store(position, std::memory_order_relaxed);
     soundPlaying = soundDevice != 0;
+    soundClockStarted = false;
     if (soundDevice) SDL_UnlockAudioDevice(soundDevice);
     return soundDevice != 0;
 }
@@ -208,7 +241,7 @@ uint32_t platMusicPosition(uint32_t music) {
     if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed)) return SOUND_NO_POSITION;
     if (soundSilent.load(std::memory_order_relaxed)) return SOUND_NO_POSITION;
     // The latest slot already heard; slots still to come are skipped.
-    uint32_t now = soundClockUs();
+    uint32_t now = (uint32_t)soundClockUs();
     uint32_t bestAge = 0xFFFFFFFFu;
     uint32_t best = soundRestPosition.load(std::memory_order_relaxed);
     for (auto& ring : soundRing) {

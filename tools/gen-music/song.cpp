@@ -130,6 +130,7 @@ static const char KICK_A[] = "X.........x.....X.....x.........";
 static const char SNARE_A[] = "........X...............X......o";
 static const char HATS[] = "x.o.x.o.x.o.x.o.x.o.x.o.x.o.x.o.";
 static const char OPEN_A[] = "............x...............x...";
+static const char KICK_FOUR[] = "X.......X.......X.......X.......";
 static const char KICK_B[] = "X.......X.......X.......X.....x.";
 static const char SNARE_B[] = "........X...............X.....o.";
 static const char PERC_B[] = "....x...X...x.......x...X...x...";
@@ -209,14 +210,15 @@ static void clearSong() {
 // Main thread: ends pattern p after row 47 with a break to row 0.
 static void breakAfter47(int p) { putEffect(p, 47, CH_FX, FX_BREAK, 0); }
 
-// Full groove of the second half: four-on-the-floor, claps, 16th hats.
-static void grooveB(int p, int from, int to) {
-    drumLine(p, CH_KICK, INS_KICK, KICK_B, from, to, 64);
+// Groove of the second half: four-on-the-floor, backbeat with claps, 16th
+// hats; `full` (the climax) adds open hats on the off-beats and a pickup kick.
+static void grooveB(int p, int from, int to, bool full) {
+    drumLine(p, CH_KICK, INS_KICK, full ? KICK_B : KICK_FOUR, from, to, 64);
     drumLine(p, CH_SNARE, INS_SNARE, SNARE_B, from, to, 62);
-    drumLine(p, CH_PERC, INS_OPEN_HAT, PERC_B, from, to, 40);
+    if (full) drumLine(p, CH_PERC, INS_OPEN_HAT, PERC_B, from, to, 40);
     for (int row = from; row < to; row++)
         if (row % 16 == 8) putNote(p, row, CH_PERC, DRUM_C5, INS_CLAP, 50);
-    drumLine(p, CH_HAT, INS_HAT, HATS_B, from, to, 58);
+    drumLine(p, CH_HAT, INS_HAT, full ? HATS_B : HATS, from, to, 58);
 }
 
 // Groove of the first half: broken kick, backbeat, 16th hats.
@@ -265,7 +267,7 @@ void composeSong() {
     padChords(2, PROG_A, 4, 40);
     arpeggio(2, PROG_A, 4, 2, 32, 0);
     bassLine(2, PROG_A, 4, BASS_PULSE, 56);
-    drumLine(2, CH_KICK, INS_KICK, "X.......X.......X.......X.......", 0, 32, 56);
+    drumLine(2, CH_KICK, INS_KICK, KICK_FOUR, 0, 32, 56);
     drumLine(2, CH_HAT, INS_HAT, HATS, 0, 32, 40);
     grooveA(2, 32, 56, false);
     snareRoll(2, 56, 64, 2, 30, 56);
@@ -300,7 +302,7 @@ void composeSong() {
     static const char* const P6[] = {"F", "G", "Am", "G"};
     padChords(6, P6, 4, 40);
     bassLine(6, P6, 4, BASS_EIGHTHS, 56);
-    drumLine(6, CH_KICK, INS_KICK, "X.......X.......X.......X.......", 0, 64, 60);
+    drumLine(6, CH_KICK, INS_KICK, KICK_FOUR, 0, 64, 60);
     snareRoll(6, 0, 32, 8, 30, 40);
     snareRoll(6, 32, 48, 4, 40, 48);
     snareRoll(6, 48, 56, 2, 48, 56);
@@ -315,7 +317,7 @@ void composeSong() {
     padChords(7, P7, 4, 34);
     arpeggio(7, P7, 4, 2, 26, 0);
     bassLine(7, P7, 4, BASS_DRIVE, 54);
-    grooveB(7, 0, 64);
+    grooveB(7, 0, 64, false);
     crash(7, 0, 60);
     melody(7, 0, 2, CH_LEAD, INS_LEAD, 50, "A5 - - - G5 - F5 - | G5 - - - F5 - D5 - | E5 - - - D5 - B4 - | C5 - B4 - A4 - - ^");
     echo(7, CH_LEAD, CH_ECHO, 3, 40);
@@ -324,7 +326,7 @@ void composeSong() {
     padChords(8, P8, 4, 34);
     arpeggio(8, P8, 4, 2, 26, 0);
     bassLine(8, P8, 4, BASS_DRIVE, 54);
-    grooveB(8, 0, 64);
+    grooveB(8, 0, 64, false);
     crash(8, 0, 56);
     melody(8, 0, 2, CH_LEAD, INS_LEAD, 50, "F5 - - - E5 - D5 - | B4 - D5 - G5 - F5 - | E5 - - - C5 - E5 G5 | A5 - - - - - ^ -");
     echo(8, CH_LEAD, CH_ECHO, 3, 40);
@@ -342,7 +344,7 @@ void composeSong() {
     static const char* const P10[] = {"F", "G", "E"};
     padChords(10, P10, 3, 40);
     bassLine(10, P10, 3, BASS_EIGHTHS, 54);
-    drumLine(10, CH_KICK, INS_KICK, "X.......X.......X.......X.......", 0, 48, 56);
+    drumLine(10, CH_KICK, INS_KICK, KICK_FOUR, 0, 48, 56);
     snareRoll(10, 16, 32, 4, 30, 40);
     snareRoll(10, 32, 40, 2, 40, 50);
     snareRoll(10, 40, 48, 1, 50, 64);
@@ -352,18 +354,18 @@ void composeSong() {
 
     // Patterns 11 and 12: the climax with the hook; 12 ends on two accents.
     padChords(11, PROG_A, 4, 36);
-    arpeggio(11, PROG_A, 4, 2, 28, 0);
+    arpeggio(11, PROG_A, 4, 1, 26, 0);
     bassLine(11, PROG_A, 4, BASS_DRIVE, 56);
-    grooveB(11, 0, 64);
+    grooveB(11, 0, 64, true);
     crash(11, 0, 60);
     melody(11, 0, 2, CH_LEAD, INS_LEAD, 52, "E5 - - E5 - - D5 - | C5 - - - A4 - C5 - | G5 - - G5 - - E5 - | D5 - - - B4 - G4 -");
     echo(11, CH_LEAD, CH_ECHO, 3, 40);
 
     static const char* const P12[] = {"Am", "F", "G", "E"};
     padChords(12, P12, 3, 36);
-    arpeggio(12, P12, 3, 2, 28, 0);
+    arpeggio(12, P12, 3, 1, 26, 0);
     bassLine(12, P12, 3, BASS_DRIVE, 56);
-    grooveB(12, 0, 48);
+    grooveB(12, 0, 48, true);
     melody(12, 0, 2, CH_LEAD, INS_LEAD, 52, "E5 - - E5 - - D5 - | C5 - - - A4 - C5 D5 | D5 - - - - - B4 - | G#4 ^");
     echo(12, CH_LEAD, CH_ECHO, 3, 40);
     stab(12, 48, "E", 44);
@@ -378,9 +380,9 @@ void composeSong() {
     // Pattern 13: the finale; the last accents ring out to the end.
     static const char* const P13[] = {"F", "G", "E"};
     padChords(13, P13, 3, 38);
-    arpeggio(13, P13, 3, 2, 28, 0);
+    arpeggio(13, P13, 3, 1, 26, 0);
     bassLine(13, P13, 3, BASS_DRIVE, 56);
-    grooveB(13, 0, 48);
+    grooveB(13, 0, 48, true);
     crash(13, 0, 64);
     melody(13, 0, 2, CH_LEAD, INS_LEAD, 52, "A5 - - G5 - - F5 - | G5 - - F5 - - D5 - | E5 - - - G#5 - B5 - | ^");
     echo(13, CH_LEAD, CH_ECHO, 3, 40);

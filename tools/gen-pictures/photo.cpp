@@ -325,8 +325,10 @@ void drawPortrait() {
                     if (t < 0.0f) {
                         // The white paper behind the sitter, with the key light's soft shadow on it.
                         Vec wall = eye + direction * ((CAMERA_Z - WALL_Z) / -direction.z);
+                        // It fades out before the picture's edges, which meet plain white panels.
                         float shadow = softShadow(wall, KEY, 2.5f);
-                        float v = 1.0f - 0.16f * (1.0f - shadow);
+                        float edge = std::fmax(std::fabs(x), std::fabs(y)) / ZOOM;
+                        float v = 1.0f - 0.16f * (1.0f - shadow) * (1.0f - smoothstep(0.55f, 0.92f, edge));
                         sum = sum + Vec{v, v, v * 1.01f};
                         continue;
                     }

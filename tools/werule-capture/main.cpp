@@ -1,12 +1,14 @@
 // werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] [--flash LEVEL]
 // Renders the frame the show draws SECONDS after its cue timer started,
-// without any window on screen, and writes it as a PNG.
+// without any window on screen, and writes it as a PNG. The flash is the one
+// the music's cues give at that time unless --flash sets it.
 #include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "show/replay.h"
 #include "tools/werule-capture/capture.h"
 
 struct CaptureOptions {
@@ -15,6 +17,7 @@ struct CaptureOptions {
     int width = 800;    // pixels
     int height = 600;
     bool haveTime = false;
+    bool haveFlash = false;   // --flash given; otherwise the music's cues decide
 };
 
 static int usage(const char* problem)
@@ -76,6 +79,7 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
                 return false;
             }
             options->moment.flash = static_cast<float>(number);
+            options->haveFlash = true;
         } else {
             *problem = "unknown option";
             return false;
@@ -125,6 +129,13 @@ int main(int argc, char** argv)
     uint8_t* rgb = static_cast<uint8_t*>(malloc(static_cast<size_t>(options.width) * options.height * 3));
     if (rgb == nullptr) {
         fprintf(stderr, "werule-capture: no memory for %dx%d\n", options.width, options.height);
+        return 1;
+    }
+    bool endCueSeen = false;
+    if (!options.haveFlash &&
+        !replayCueTicks(ticksAt(options.moment.seconds), &options.moment.flash, &endCueSeen)) {
+        fprintf(stderr, "werule-capture: the music module does not load\n");
+        free(rgb);
         return 1;
     }
     if (!openCapture(options.width, options.height)) {

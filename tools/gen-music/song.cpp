@@ -250,8 +250,7 @@ void composeSong() {
     padChords(0, P0, 3, 8);
     for (int row = 2; row < 48; row += 2)
         for (int v = 0; v < 3; v++) song[0][row][CH_PAD + v].volume = uint8_t(8 + row * 3 / 4);
-    melody(0, 0, 2, CH_ARP, INS_BELL, 40, "E5 - - - A5 - - - | C6 - - - B5 - - - | A5 - - - G5 - - - | "
-                                          "- - - - - - - - | B5 - - - D6 - - - | - - - - - - - -");
+    melody(0, 0, 2, CH_ARP, INS_BELL, 40, "E5 - - - A5 - - - | C6 - - - A5 - - - | B5 - - - D6 - - -");
     breakAfter47(0);
 
     // Pattern 1: the arpeggio enters, hats and soft kicks in the second half.
@@ -389,6 +388,7 @@ void composeSong() {
     melody(13, 48, 1, CH_FX, INS_TOM, 54, "G4 E4 C4 A3");
     accent(13, 52, "Am", 69);
     accent(13, 56, "Am", 81);
+    putNote(13, 56, CH_ECHO, 81, INS_BELL, 48);
     // Before the module starts again: release what still sustains.
     for (int ch : {CH_BASS, CH_LEAD, CH_ECHO}) putNote(13, 63, ch, NOTE_OFF, 0, -1);
 }

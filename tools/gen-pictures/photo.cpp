@@ -105,7 +105,7 @@ Parts parts(Vec world) {
     float tip = sphere(p, {0.0f, -0.105f, 0.4f}, 0.036f);
     float nostrils = sphere(q, {0.034f, -0.122f, 0.37f}, 0.027f);
     head = smoothMin(head, smoothMin(smoothMin(bridge, tip, 0.03f), nostrils, 0.02f), 0.04f);
-    float ears = ellipsoid(q - Vec{0.305f, 0.0f, -0.03f}, {0.04f, 0.095f, 0.06f});
+    float ears = ellipsoid(q - Vec{0.322f, -0.01f, -0.04f}, {0.045f, 0.1f, 0.06f});
     head = smoothMin(head, ears, 0.025f);
 
     // Neck and shoulders share the skin until the collar covers them.
@@ -118,18 +118,21 @@ Parts parts(Vec world) {
     float lowerLip = ellipsoid(p - Vec{0.0f, -0.239f, 0.303f}, {0.06f, 0.02f, 0.03f});
     float lips = std::min(upperLip, lowerLip);
 
-    // Hair: a cap over the skull, cut at the hairline, which sits high at
-    // the forehead and low at the nape, with a swept fringe.
-    float cap = ellipsoid(p - Vec{0.0f, 0.09f, -0.05f}, {0.345f, 0.44f, 0.42f});
-    float crown = ellipsoid(p - Vec{-0.03f, 0.27f, -0.03f}, {0.29f, 0.22f, 0.33f});
+    // Hair: a cap over the skull that thins to nothing at the hairline,
+    // which sits high at the forehead and low at the nape, with a lock
+    // swept across the forehead.
+    float ragged = 0.03f * (valueNoise(p.x * 24.0f + 7.0f, p.z * 24.0f, 4096, 61) - 0.5f);
+    float hairline = (0.08f + 0.5f * p.z - 0.04f * p.x + ragged) - p.y;   // negative where hair grows
+    float thinning = 0.045f * (1.0f - smoothstep(0.0f, 0.16f, -hairline));
+    float cap = ellipsoid(p - Vec{0.0f, 0.09f, -0.05f}, {0.345f, 0.44f, 0.42f}) + thinning;
+    float crown = ellipsoid(p - Vec{-0.03f, 0.26f, -0.03f}, {0.29f, 0.22f, 0.33f});
     cap = smoothMin(cap, crown, 0.08f);
     float strands = 0.004f * std::sin(50.0f * p.x + 12.0f * p.z) * std::sin(30.0f * p.y + 6.0f * p.x);
     float tufts = 0.03f * (valueNoise(p.x * 14.0f + 3.0f, p.y * 14.0f + p.z * 7.0f, 4096, 57) - 0.5f);
     cap += strands + tufts;
-    float hairline = (0.08f + 0.5f * p.z - 0.04f * p.x) - p.y;
-    float hair = smoothMax(cap, hairline, 0.04f);
-    float fringe = ellipsoid(p - Vec{0.07f, 0.265f, 0.25f}, {0.23f, 0.07f, 0.11f});
-    hair = smoothMin(hair, fringe + strands, 0.06f);
+    float hair = smoothMax(cap, hairline, 0.015f);
+    float fringe = capsule(p, {-0.12f, 0.33f, 0.26f}, {0.17f, 0.25f, 0.29f}, 0.035f);
+    hair = smoothMin(hair, fringe + strands + tufts * 0.5f, 0.07f);
 
     // Torso in a crew-neck sweater: shoulders sloping from the neck.
     float chest = ellipsoid(b - Vec{0.0f, -0.95f, -0.05f}, {0.95f, 0.5f, 0.36f});
@@ -237,12 +240,16 @@ Vec albedoAt(Vec p, Material m, float& shininess, float& specular) {
             return toLinear(c);
         }
         case HAIR: {
-            shininess = 70.0f;
-            specular = 0.1f;
-            float streak = valueNoise(head.x * 60.0f + head.z * 20.0f, head.y * 6.0f, 4096, 21);
-            float fine = valueNoise(head.x * 180.0f, head.y * 14.0f + head.z * 30.0f, 4096, 22);
-            float v = 0.7f + 0.35f * streak + 0.25f * fine;
-            return toLinear(Vec{0.23f, 0.14f, 0.08f} * v);
+            shininess = 18.0f;
+            specular = 0.07f;
+            // Strands radiate from the crown: fine stripes across the
+            // direction of growth, coarser clumps, darker towards the roots.
+            float around = std::atan2(head.x - 0.03f, head.z + 0.05f);
+            float fine = valueNoise(around * 70.0f, head.y * 5.0f, 4096, 22);
+            float clumps = valueNoise(around * 14.0f, head.y * 3.0f + 1.0f, 4096, 21);
+            float sun = smoothstep(0.1f, 0.45f, head.y);
+            float v = (0.55f + 0.45f * fine) * (0.75f + 0.4f * clumps) * (0.8f + 0.35f * sun);
+            return toLinear(Vec{0.26f, 0.16f, 0.09f} * v);
         }
         case EYE: {
             shininess = 180.0f;

@@ -21,10 +21,8 @@ constexpr uint8_t VOLUME_NONE = 0xFF;    // internal: empty volume column
 // Effect letters as numbers (A = 1).
 constexpr uint8_t FX_SPEED = 1;          // Axx
 constexpr uint8_t FX_BREAK = 3;          // Cxx
-constexpr uint8_t FX_VOLSLIDE = 4;       // Dxy
-constexpr uint8_t FX_PORTA = 7;          // Gxx
-constexpr uint8_t FX_VIBRATO = 8;        // Hxy
-constexpr uint8_t FX_SPECIAL = 19;       // Sxy
+constexpr uint8_t FX_PANNING = 24;       // Xxx
+constexpr uint8_t FX_MACRO = 26;         // Zxx: 00..7F filter cutoff
 
 // Instrument numbers as the patterns use them (1-based).
 constexpr uint8_t INS_KICK = 1;

@@ -109,7 +109,7 @@ static void echo(int p, int from, int to, int delay, int percent) {
         if (src.note == NOTE_NONE) continue;
         int volume = src.volume == VOLUME_NONE ? 64 : src.volume;
         putNote(p, row + delay, to, src.note, src.instrument, src.note < 120 ? volume * percent / 100 : -1);
-        if (src.note < 120) putEffect(p, row + delay, to, 24, (side++ & 1) ? 0x30 : 0xD0);
+        if (src.note < 120) putEffect(p, row + delay, to, FX_PANNING, (side++ & 1) ? 0x30 : 0xD0);
     }
     for (int row = MUSIC_ROWS - delay; row < MUSIC_ROWS; row++)
         if (song[p][row][from].note == NOTE_OFF) putNote(p, MUSIC_ROWS - 1, to, NOTE_OFF, 0, -1);
@@ -207,7 +207,14 @@ static void clearSong() {
                 song[p][row][ch] = Cell{NOTE_NONE, 0, VOLUME_NONE, 0, 0};
 }
 
-// Main thread: ends pattern p after row 47 with a break to row 0.
+// Main thread: opens the pad's low-pass on channels 6 to 8 from cutoff
+// `low` at row `from` to fully open (7F) at row `to`, every other row.
+static void padSweep(int p, int from, int to, int low) {
+    for (int row = from; row <= to; row += 2)
+        for (int v = 0; v < 3; v++) putEffect(p, row, CH_PAD + v, FX_MACRO, low + (0x7F - low) * (row - from) / (to - from));
+}
+
+// Main thread: ends pattern p// Main thread: ends pattern p after row 47 with a break to row 0.
 static void breakAfter47(int p) { putEffect(p, 47, CH_FX, FX_BREAK, 0); }
 
 // Groove of the second half: four-on-the-floor, backbeat with claps, 16th
@@ -300,6 +307,7 @@ void composeSong() {
     // Pattern 6: build: the snare rolls faster, a riser, steady kicks.
     static const char* const P6[] = {"F", "G", "Am", "G"};
     padChords(6, P6, 4, 40);
+    padSweep(6, 0, 62, 0x28);
     bassLine(6, P6, 4, BASS_EIGHTHS, 56);
     drumLine(6, CH_KICK, INS_KICK, KICK_FOUR, 0, 64, 60);
     snareRoll(6, 0, 32, 8, 30, 40);
@@ -342,6 +350,7 @@ void composeSong() {
     // Pattern 10 (48 rows): build to the climax.
     static const char* const P10[] = {"F", "G", "E"};
     padChords(10, P10, 3, 40);
+    padSweep(10, 0, 46, 0x20);
     bassLine(10, P10, 3, BASS_EIGHTHS, 54);
     drumLine(10, CH_KICK, INS_KICK, KICK_FOUR, 0, 48, 56);
     snareRoll(10, 16, 32, 4, 30, 40);

@@ -178,7 +178,8 @@ bool makeChecker() {
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
-    return savePicture("checker.png", {1, true, false, false, false});
+    return savePicture("checker.png", {.idatChunks = 1, .fixedCodes = true,
+                       .timeChunk = false, .physChunk = false, .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- flare
@@ -225,7 +226,8 @@ bool makeFlare() {
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
-    return savePicture("flare.png", {2, false, true, true, false});
+    return savePicture("flare.png", {.idatChunks = 2, .fixedCodes = false,
+                       .timeChunk = true, .physChunk = true, .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- logo
@@ -272,7 +274,8 @@ bool makeLogo() {
         uint8_t* p = pixels + size_t(i) * 3;
         if (inside && p[0] == 231 && p[1] == 231 && p[2] == 231) p[0] = p[1] = p[2] = 232;
     }
-    return savePicture("logo.png", {1, false, true, true, true});
+    return savePicture("logo.png", {.idatChunks = 1, .fixedCodes = false,
+                       .timeChunk = true, .physChunk = true, .gammaChunks = true});
 }
 
 // ---------------------------------------------------------------- backdrop
@@ -301,7 +304,8 @@ bool makeBackdrop() {
             canvas[y][x] = c;
         }
     canvasToPixels(false);
-    return savePicture("backdrop.png", {4, true, true, false, false});
+    return savePicture("backdrop.png", {.idatChunks = 4, .fixedCodes = true,
+                       .timeChunk = true, .physChunk = false, .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- panels
@@ -358,7 +362,8 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
             canvas[y][x] = {red, green, blue};
         }
     canvasToPixels(true);
-    return savePicture(name, {1, fixedCodes, true, false, false});
+    return savePicture(name, {.idatChunks = 1, .fixedCodes = fixedCodes,
+                       .timeChunk = true, .physChunk = false, .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- photo
@@ -366,7 +371,8 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
 bool makePhoto() {
     drawPortrait();
     canvasToPixels(true);
-    return savePicture("photo.png", {7, false, true, true, true});
+    return savePicture("photo.png", {.idatChunks = 7, .fixedCodes = false,
+                       .timeChunk = true, .physChunk = true, .gammaChunks = true});
 }
 
 }  // namespace

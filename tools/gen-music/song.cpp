@@ -85,9 +85,9 @@ static int noteNamed(const char* text, int* length) {
     return 12 * (octave + 1) + pc;
 }
 
-// Main thread: writes a melody: one token per `step` rows from `row` on;
-// a note name starts a note, "^" releases it, "-" holds. Returns nothing;
-// notes land on channel ch with instrument and volume.
+// Main thread: writes a melody on channel ch, one token per `step` rows from
+// `row` on: a note name starts a note with instrument and volume, "^"
+// releases it, "-" holds; "|" and spaces only separate.
 static void melody(int p, int row, int step, int ch, int instrument, int volume, const char* text) {
     for (int i = 0; text[i];) {
         if (text[i] == ' ' || text[i] == '|') { i++; continue; }

@@ -92,6 +92,12 @@ static bool inputOverrun() {
     return static_cast<int64_t>(pngMissingBytes) * 8 > 32 - bitsUsed;
 }
 
+// A fault found in the stream. If the stream has already run into the zeros
+// past the end of its data, the missing input is the fault to report.
+static void addStreamError(int32_t code) {
+    addPngError(inputOverrun() ? PNG_ERR_INPUT_END : code);
+}
+
 static int32_t decodeSymbol(int32_t slot) {
     CodeEntry e = codeTables[slot]->entries[bitBuffer & 255];
     if (e.length == SUBTABLE_MARK) {
@@ -228,7 +234,7 @@ static void readCodeLengths(int32_t slot, int32_t count) {
             b += 1;
         } else if (k == 16) {
             if (b == 0) {
-                addPngError(PNG_ERR_REPEAT_NO_PREVIOUS);
+                addStreamError(PNG_ERR_REPEAT_NO_PREVIOUS);
                 return;
             }
             const int32_t n = static_cast<int32_t>(readBits(2)) + 3;
@@ -239,7 +245,7 @@ static void readCodeLengths(int32_t slot, int32_t count) {
         } else if (k == 18) {
             b += static_cast<int32_t>(readBits(7)) + 11;
         } else {
-            addPngError(PNG_ERR_CODE_LENGTH_SYMBOL);
+            addStreamError(PNG_ERR_CODE_LENGTH_SYMBOL);
             return;
         }
     }
@@ -270,11 +276,11 @@ static void copyStoredBlock() {
     const uint32_t len = readBits(16);
     const uint32_t nlen = readBits(16);
     if (len != (nlen ^ 65535)) {
-        addPngError(PNG_ERR_STORED_LENGTH);
+        addStreamError(PNG_ERR_STORED_LENGTH);
         return;
     }
     if (len > static_cast<size_t>(outEnd - outPos)) {
-        addPngError(PNG_ERR_OUTPUT_OVERFLOW);
+        addStreamError(PNG_ERR_OUTPUT_OVERFLOW);
         return;
     }
     for (uint32_t i = 0; i < len; ++i) {
@@ -307,16 +313,14 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
     const CodeEntry* const distances = codeTables[distanceSlot]->entries;
 
     auto refill = [&]() {
-        if (used < 8) {
-            return;
-        }
         if (limit - pos >= 4) {
-            buf |= loadLittle32(pos) << (32 - used);
+            // used may be below 8: then no byte is taken, only looked ahead at.
+            buf |= static_cast<uint32_t>(static_cast<uint64_t>(loadLittle32(pos)) << (32 - used));
             pos += used >> 3;
             used &= 7;
             return;
         }
-        do {
+        while (used >= 8) {
             int32_t b;
             if (pos < limit) {
                 b = *pos++;
@@ -328,7 +332,13 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
             }
             buf |= static_cast<uint32_t>(b) << (32 - used);
             used -= 8;
-        } while (used >= 8);
+        }
+    };
+    auto fail = [&](int32_t code) {
+        bitBuffer = buf;
+        bitsUsed = used;
+        inputPos = pos;
+        addStreamError(code);
     };
     auto decode = [&](const CodeEntry* table) {
         CodeEntry e = table[buf & 255];
@@ -345,7 +355,7 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
         refill();
         if (s < 256) {
             if (out == end) {
-                addPngError(PNG_ERR_OUTPUT_OVERFLOW);
+                fail(PNG_ERR_OUTPUT_OVERFLOW);
                 break;
             }
             *out++ = static_cast<uint8_t>(s);
@@ -355,7 +365,7 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
             break;
         }
         if (s > 285) {
-            addPngError(PNG_ERR_LENGTH_SYMBOL);
+            fail(PNG_ERR_LENGTH_SYMBOL);
             break;
         }
         const uint32_t i = s - 257;
@@ -366,7 +376,7 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
         const uint32_t d = decode(distances);
         refill();
         if (d > 29) {
-            addPngError(PNG_ERR_DISTANCE_SYMBOL);
+            fail(PNG_ERR_DISTANCE_SYMBOL);
             break;
         }
         const uint32_t distance = DIST_BASE[d] + (buf & BIT_MASK[DIST_EXTRA[d]]);
@@ -374,33 +384,53 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
         used += DIST_EXTRA[d];
         refill();
         if (length > static_cast<size_t>(end - out)) {
-            addPngError(PNG_ERR_OUTPUT_OVERFLOW);
+            fail(PNG_ERR_OUTPUT_OVERFLOW);
             break;
         }
         if (distance > static_cast<size_t>(out - start)) {
-            addPngError(PNG_ERR_DISTANCE);
+            fail(PNG_ERR_DISTANCE);
             break;
         }
         const uint8_t* from = out - distance;
-        if (distance >= length) {
-            memcpy(out, from, length);  // no overlap
-            out += length;
-        } else if (distance == 1) {
-            memset(out, *from, length);
-            out += length;
-        } else {
-            // Overlapping: each byte may be one this copy has just written.
-            uint32_t n = length;
-            if (distance >= 8) {
-                for (; n >= 8; n -= 8) {
+        uint8_t* const target = out + length;
+        if (end - target >= 16) {
+            // Room past the copy: whole 8- or 16-byte moves may run up to 15
+            // bytes beyond it, into output that later symbols overwrite.
+            if (distance >= 16) {
+                do {
+                    memcpy(out, from, 16);
+                    out += 16;
+                    from += 16;
+                } while (out < target);
+            } else if (distance == 1) {
+                const uint64_t run = 0x0101010101010101ull * *from;
+                do {
+                    memcpy(out, &run, 8);
+                    out += 8;
+                } while (out < target);
+            } else {
+                // Distances 2 to 15: the output repeats with period distance,
+                // so after the first step bytes it equals itself step back,
+                // step being a multiple of distance of at least 8.
+                const uint32_t step = distance >= 8 ? distance : distance * ((7 + distance) / distance);
+                const uint32_t head = distance >= 8 ? 0 : step < length ? step : length;
+                for (uint32_t k = 0; k < head; ++k) {
+                    out[k] = from[k];
+                }
+                out += head;
+                from = out - step;
+                while (out < target) {
                     memcpy(out, from, 8);
                     out += 8;
                     from += 8;
                 }
             }
-            for (; n > 0; --n) {
-                *out++ = *from++;
+            out = target;
+        } else {
+            for (uint32_t k = 0; k < length; ++k) {
+                out[k] = from[k];
             }
+            out = target;
         }
     }
 
@@ -418,6 +448,10 @@ size_t inflateStream(uint8_t* out, size_t outSize) {
     for (;;) {
         const uint32_t final = readBits(1);
         const uint32_t type = readBits(2);
+        if (inputOverrun()) {
+            addPngError(PNG_ERR_INPUT_END);
+            break;
+        }
         if (type == 0) {
             copyStoredBlock();
         } else if (type == 1) {

@@ -87,34 +87,55 @@ PngPicture makePicture(int32_t width, int32_t height, int32_t colourType, Pictur
     return p;
 }
 
+namespace {
+
+void filterRow(const uint8_t* row, const uint8_t* up, size_t n, int32_t bpp, int32_t filter, uint8_t* out) {
+    for (size_t i = 0; i < n; ++i) {
+        const int x = row[i];
+        const int a = i >= static_cast<size_t>(bpp) ? row[i - bpp] : 0;
+        const int b = up != nullptr ? up[i] : 0;
+        const int c = up != nullptr && i >= static_cast<size_t>(bpp) ? up[i - bpp] : 0;
+        int predicted = 0;
+        switch (filter) {
+        case 1: predicted = a; break;
+        case 2: predicted = b; break;
+        case 3: predicted = (a + b) / 2; break;
+        case 4: predicted = encoderPaeth(a, b, c); break;
+        default: break;
+        }
+        out[i] = static_cast<uint8_t>(x - predicted);
+    }
+}
+
+}  // namespace
+
 Bytes filterScanlines(const PngPicture& picture, int32_t filterChoice, uint32_t seed) {
     const int32_t bpp = samplesPerPixel(picture.colourType);
     const size_t n = static_cast<size_t>(picture.width) * bpp;
-    Bytes out;
-    out.reserve((n + 1) * picture.height);
+    Bytes out((n + 1) * picture.height);
+    Bytes trial(n);
     uint32_t state = seed + 7;
     for (int32_t y = 0; y < picture.height; ++y) {
         int32_t filter = filterChoice;
-        if (filterChoice == FILTERS_CYCLE) filter = y % 5;
-        if (filterChoice == FILTERS_RANDOM) filter = static_cast<int32_t>(nextRandom(state) % 5);
-        out.push_back(static_cast<uint8_t>(filter));
         const uint8_t* row = picture.samples.data() + n * y;
         const uint8_t* up = y > 0 ? row - n : nullptr;
-        for (size_t i = 0; i < n; ++i) {
-            const int x = row[i];
-            const int a = i >= static_cast<size_t>(bpp) ? row[i - bpp] : 0;
-            const int b = up != nullptr ? up[i] : 0;
-            const int c = up != nullptr && i >= static_cast<size_t>(bpp) ? up[i - bpp] : 0;
-            int predicted = 0;
-            switch (filter) {
-            case 1: predicted = a; break;
-            case 2: predicted = b; break;
-            case 3: predicted = (a + b) / 2; break;
-            case 4: predicted = encoderPaeth(a, b, c); break;
-            default: break;
+        if (filterChoice == FILTERS_CYCLE) filter = y % 5;
+        if (filterChoice == FILTERS_RANDOM) filter = static_cast<int32_t>(nextRandom(state) % 5);
+        if (filterChoice == FILTERS_ADAPTIVE) {
+            uint64_t best = UINT64_MAX;
+            for (int32_t f = 0; f < 5; ++f) {
+                filterRow(row, up, n, bpp, f, trial.data());
+                uint64_t sum = 0;
+                for (uint8_t v : trial) sum += v < 128 ? v : 256 - v;
+                if (sum < best) {
+                    best = sum;
+                    filter = f;
+                }
             }
-            out.push_back(static_cast<uint8_t>(x - predicted));
         }
+        uint8_t* to = out.data() + (n + 1) * y;
+        to[0] = static_cast<uint8_t>(filter);
+        filterRow(row, up, n, bpp, filter, to + 1);
     }
     return out;
 }

@@ -35,6 +35,9 @@ PngPicture makePicture(int32_t width, int32_t height, int32_t colourType, Pictur
 // them in turn; FILTERS_RANDOM picks per row from seed.
 constexpr int32_t FILTERS_CYCLE = -1;
 constexpr int32_t FILTERS_RANDOM = -2;
+// Per row, the filter whose output has the least sum of absolute values (as
+// libpng's encoder chooses).
+constexpr int32_t FILTERS_ADAPTIVE = -3;
 // The scanline bytes an encoder writes: each row's filter byte, then the
 // row filtered with it.
 Bytes filterScanlines(const PngPicture& picture, int32_t filterChoice, uint32_t seed);

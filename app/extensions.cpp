@@ -36,6 +36,15 @@ static ExtensionProc resolveEntry(int index)
     return proc;
 }
 
+// Main thread.
+bool resolveExtension(ExtensionIndex index)
+{
+    if (extensionTable[index] != extensionStubs[index]) {
+        return true;
+    }
+    return resolveEntry(index) != nullptr;
+}
+
 // Resolver stub of entry Index with the signature Result(Args...): resolves
 // the entry and forwards the call, or returns 0 when there is nothing to call.
 template <int Index, typename Result, typename... Args>

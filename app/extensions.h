@@ -36,6 +36,12 @@ using ExtensionLookup = void* (*)(const char* function, const char* extension);
 extern ExtensionLookup extensionLookup;
 void* platformExtensionLookup(const char* function, const char* extension);
 
+// Resolves entry `index` now without calling it; true when it is resolved.
+// For callers that use an entry between glBegin and glEnd: there the context
+// cannot report its extensions, so a first call made there would find the
+// entry unavailable (and look it up again on every call).
+bool resolveExtension(ExtensionIndex index);
+
 // Calls through the table, typed like the GL functions they stand for.
 inline void callMultiTexCoord3fvARB(GLenum unit, const GLfloat* coords)
 {

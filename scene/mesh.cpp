@@ -96,6 +96,9 @@ void setupSphereMap()
 // Main thread.
 void drawMesh(const Mesh& mesh)
 {
+    // Looked up here, outside glBegin/glEnd, where the context can tell
+    // whether it has the extension; a no-op once resolved.
+    resolveExtension(EXT_MULTI_TEX_COORD_3FV_ARB);
     glPushMatrix();
     glBegin(GL_TRIANGLES);
     for (uint32_t corner = 0; corner < mesh.faceCount * 3; ++corner) {

@@ -326,9 +326,16 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
     for (float& b : brightness) b = 0.0f;
     for (int i = 0; i < count; ++i) {
         drawTextCentred(lines[i].text, 128.0f, baselines[i], lines[i].pixelHeight, 1.0f, 1.0f,
-                        lines[i].pixelHeight >= 28 ? 2.0f : 0.5f);
+                        lines[i].pixelHeight >= 24 ? 2.0f : 0.5f);
         int from = int(baselines[i]) - lines[i].pixelHeight, to = int(baselines[i]) + lines[i].pixelHeight / 3;
         for (int y = std::max(0, from); y < std::min(SIDE, to + 1); ++y) brightness[y] = lines[i].brightness;
+    }
+    // A thin rule under the heading, fading out towards its ends.
+    float ruleY = baselines[0] + 8.0f;
+    for (int x = 48; x < SIDE - 48; ++x) {
+        float fade = 1.0f - std::fabs(float(x) - 127.5f) / 80.0f;
+        mask[int(ruleY)][x] = clamp01(mask[int(ruleY)][x] + fade);
+        mask[int(ruleY) + 1][x] = clamp01(mask[int(ruleY) + 1][x] + 0.6f * fade);
     }
     // Gaussian glow, separable, radius 6 pixels.
     float weights[13];
@@ -388,19 +395,21 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Greetings to groups of our own invention, and the credits.
+    // The panels stand above the floor: in the show everything below about
+    // row 150 lies over the bright checkerboard, so the lines stay above it.
     static const PanelLine GREETINGS[] = {
-        {"GREETINGS", 30, 1.0f},      {"Nebula Kitchen", 19, 0.95f}, {"Quartz Owls", 19, 0.95f},
-        {"Polygon Bakery", 19, 0.95f}, {"Static Lagoon", 19, 0.95f},  {"Velvet Vector", 19, 0.95f},
-        {"Copper Lantern", 19, 0.95f}, {"Byte Orchard", 19, 0.95f},
+        {"GREETINGS", 27, 1.0f},      {"Nebula Kitchen", 16, 0.95f}, {"Quartz Owls", 16, 0.95f},
+        {"Polygon Bakery", 16, 0.95f}, {"Static Lagoon", 16, 0.95f},  {"Velvet Vector", 16, 0.95f},
+        {"Copper Lantern", 16, 0.95f},
     };
-    static const float GREETINGS_BASELINES[] = {40, 72, 98, 124, 150, 176, 202, 228};
+    static const float GREETINGS_BASELINES[] = {34, 64, 82, 100, 118, 136, 154};
     static const PanelLine CREDITS[] = {
-        {"CREDITS", 30, 1.0f}, {"CODE", 13, 0.6f},  {"Ostrakon", 22, 1.0f},  {"MUSIC", 13, 0.6f},
-        {"Halfnote", 22, 1.0f}, {"GRAPHICS", 13, 0.6f}, {"Pixelwren", 22, 1.0f},
+        {"CREDITS", 27, 1.0f}, {"CODE", 12, 0.6f},  {"Ostrakon", 19, 1.0f},  {"MUSIC", 12, 0.6f},
+        {"Halfnote", 19, 1.0f}, {"GRAPHICS", 12, 0.6f}, {"Pixelwren", 19, 1.0f},
     };
-    static const float CREDITS_BASELINES[] = {44, 86, 112, 146, 172, 206, 232};
+    static const float CREDITS_BASELINES[] = {34, 61, 79, 99, 117, 137, 155};
     bool ok = makeChecker() && makeFlare() && makeLogo() && makeBackdrop() &&
-              makePanel("greetings.png", GREETINGS, 8, GREETINGS_BASELINES, false) &&
+              makePanel("greetings.png", GREETINGS, 7, GREETINGS_BASELINES, false) &&
               makePanel("credits.png", CREDITS, 7, CREDITS_BASELINES, true) && makePhoto();
     FT_Done_Face(fontFace);
     FT_Done_FreeType(fontLibrary);

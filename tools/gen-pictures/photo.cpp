@@ -57,7 +57,7 @@ float smoothMin(float a, float b, float k) {
 }
 float smoothMax(float a, float b, float k) { return -smoothMin(-a, -b, k); }
 
-const Vec KEY = normalize({-0.55f, 0.55f, 0.75f});   // towards the key light, upper left in front
+const Vec KEY = normalize({-0.75f, 0.5f, 0.6f});   // towards the key light, upper left in front
 
 enum Material { SKIN, HAIR, EYE, LIPS, SHIRT, COLLAR };
 
@@ -265,7 +265,7 @@ Vec albedoAt(Vec p, Material m, float& shininess, float& specular) {
                 float ring = valueNoise(std::atan2(local.y, local.x) * 8.0f, angle * 20.0f, 4096, 31);
                 return toLinear(Vec{0.28f, 0.38f, 0.44f} * (0.7f + 0.5f * ring));
             }
-            return toLinear(Vec{0.86f, 0.84f, 0.82f});
+            return toLinear(Vec{0.8f, 0.77f, 0.74f});
         }
         case LIPS: {
             specular = 0.25f;
@@ -299,7 +299,7 @@ Vec shade(Vec p, Vec n, Vec view) {
     float fill = clamp01(dot(n, FILL));
     float rim = std::pow(clamp01(1.0f - dot(n, view * -1.0f)), 3.0f) * clamp01(dot(n, RIM) + 0.4f);
     Vec keyColour = Vec{1.0f, 0.96f, 0.9f} * 1.55f;
-    Vec light = keyColour * key + Vec{0.55f, 0.6f, 0.7f} * (0.45f * fill) + Vec{0.45f, 0.45f, 0.48f} * ao;
+    Vec light = keyColour * key + Vec{0.55f, 0.6f, 0.7f} * (0.35f * fill) + Vec{0.4f, 0.4f, 0.43f} * ao;
     if (m == SKIN || m == LIPS) {
         float scatter = clamp01(dot(n, KEY) + wrap) - clamp01(dot(n, KEY));
         light = light + Vec{0.35f, 0.06f, 0.02f} * (scatter * keyShadow);

@@ -49,6 +49,28 @@ constexpr int32_t SLOT_CODE_LENGTH = 4;
 constexpr int32_t FIRST_SECOND_LEVEL_SLOT = 5;
 constexpr CodeEntry NO_CODE = {0xFFFF, 0};  // in fresh tables: beyond every alphabet
 
+// What a fresh table holds: NO_CODE everywhere.
+static const CodeTable EMPTY_TABLE = [] {
+    CodeTable table{};
+    for (CodeEntry& e : table.entries) {
+        e = NO_CODE;
+    }
+    return table;
+}();
+
+// The 8 bits of each byte in reverse order.
+static const auto BYTE_REVERSED = [] {
+    struct {
+        uint8_t bits[256];
+    } table{};
+    for (uint32_t b = 0; b < 256; ++b) {
+        for (uint32_t i = 0; i < 8; ++i) {
+            table.bits[b] |= static_cast<uint8_t>(((b >> i) & 1) << (7 - i));
+        }
+    }
+    return table;
+}();
+
 static bool failed() { return pngErrorCount > 0; }
 
 // ---------------------------------------------------------------- bit window
@@ -115,9 +137,7 @@ static CodeTable* newTable() {
         addPngError(PNG_ERR_MEMORY);
         return nullptr;
     }
-    for (CodeEntry& e : table->entries) {
-        e = NO_CODE;
-    }
+    memcpy(table, &EMPTY_TABLE, sizeof(CodeTable));
     return table;
 }
 
@@ -144,10 +164,9 @@ static void assignCanonicalCodes(const uint8_t* lengths, uint32_t* codes, int32_
 }
 
 static void insertCode(int32_t slot, uint32_t code, int32_t length, int32_t symbol) {
-    uint32_t r = 0;
-    for (int32_t i = 0; i < length; ++i) {
-        r = (r << 1) | ((code >> i) & 1);
-    }
+    const uint32_t low16 = code & 0xFFFF;
+    const uint32_t r = ((static_cast<uint32_t>(BYTE_REVERSED.bits[low16 & 255]) << 8) | BYTE_REVERSED.bits[low16 >> 8]) >>
+                       (16 - length);
     const CodeEntry entry = {static_cast<uint16_t>(symbol), static_cast<uint8_t>(length)};
     if (length <= 8) {
         for (uint32_t i = r; i < 256; i += 1u << length) {

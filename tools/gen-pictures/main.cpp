@@ -178,7 +178,7 @@ bool makeChecker() {
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
-    return savePicture("checker.png", {.idatChunks = 1, .fixedCodes = true,
+    return savePicture("checker.png", {.idatChunks = 1, .fixedCodes = true, .fixedLaterHalf = false,
                        .timeChunk = false, .physChunk = false, .gammaChunks = false});
 }
 
@@ -226,7 +226,7 @@ bool makeFlare() {
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
-    return savePicture("flare.png", {.idatChunks = 2, .fixedCodes = false,
+    return savePicture("flare.png", {.idatChunks = 2, .fixedCodes = false, .fixedLaterHalf = false,
                        .timeChunk = true, .physChunk = true, .gammaChunks = false});
 }
 
@@ -274,7 +274,7 @@ bool makeLogo() {
         uint8_t* p = pixels + size_t(i) * 3;
         if (inside && p[0] == 231 && p[1] == 231 && p[2] == 231) p[0] = p[1] = p[2] = 232;
     }
-    return savePicture("logo.png", {.idatChunks = 1, .fixedCodes = false,
+    return savePicture("logo.png", {.idatChunks = 1, .fixedCodes = false, .fixedLaterHalf = false,
                        .timeChunk = true, .physChunk = true, .gammaChunks = true});
 }
 
@@ -304,7 +304,7 @@ bool makeBackdrop() {
             canvas[y][x] = c;
         }
     canvasToPixels(false);
-    return savePicture("backdrop.png", {.idatChunks = 4, .fixedCodes = true,
+    return savePicture("backdrop.png", {.idatChunks = 4, .fixedCodes = true, .fixedLaterHalf = false,
                        .timeChunk = true, .physChunk = false, .gammaChunks = false});
 }
 
@@ -369,7 +369,7 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
             canvas[y][x] = {red, green, blue};
         }
     canvasToPixels(true);
-    return savePicture(name, {.idatChunks = 1, .fixedCodes = fixedCodes,
+    return savePicture(name, {.idatChunks = 1, .fixedCodes = fixedCodes, .fixedLaterHalf = false,
                        .timeChunk = true, .physChunk = false, .gammaChunks = false});
 }
 
@@ -378,7 +378,7 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
 bool makePhoto() {
     drawPortrait();
     canvasToPixels(true);
-    return savePicture("photo.png", {.idatChunks = 7, .fixedCodes = false,
+    return savePicture("photo.png", {.idatChunks = 7, .fixedCodes = false, .fixedLaterHalf = true,
                        .timeChunk = true, .physChunk = true, .gammaChunks = true});
 }
 

@@ -95,21 +95,31 @@ void chooseFilter(const uint8_t* row, const uint8_t* above, int rowBytes, uint8_
 }
 
 // zlib stream of the filtered scanlines, with fixed settings so that the
-// output depends on nothing but the input.
-bool compress(const std::vector<uint8_t>& raw, bool fixedCodes, std::vector<uint8_t>& packed) {
+// output depends on nothing but the input. With fixedLaterHalf the first
+// half is compressed with dynamic codes, then the current block is closed
+// (without an empty stored block) and the rest uses the fixed codes.
+bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings, std::vector<uint8_t>& packed) {
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);
-    int strategy = fixedCodes ? Z_FIXED : Z_DEFAULT_STRATEGY;
+    int strategy = settings.fixedCodes ? Z_FIXED : Z_DEFAULT_STRATEGY;
     if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 9, strategy) != Z_OK) return false;
-    packed.resize(deflateBound(&stream, uLong(raw.size())));
+    packed.resize(deflateBound(&stream, uLong(raw.size())) + 64);
     stream.next_in = const_cast<Bytef*>(raw.data());
-    stream.avail_in = uInt(raw.size());
     stream.next_out = packed.data();
     stream.avail_out = uInt(packed.size());
-    int result = deflate(&stream, Z_FINISH);
+    bool ok = true;
+    if (settings.fixedLaterHalf && !settings.fixedCodes) {
+        stream.avail_in = uInt(raw.size() / 2);
+        ok = deflate(&stream, Z_NO_FLUSH) == Z_OK && stream.avail_in == 0;
+        ok = ok && deflateParams(&stream, 9, Z_FIXED) == Z_OK;
+        stream.avail_in = uInt(raw.size() - raw.size() / 2);
+    } else {
+        stream.avail_in = uInt(raw.size());
+    }
+    ok = ok && deflate(&stream, Z_FINISH) == Z_STREAM_END;
     packed.resize(stream.total_out);
     deflateEnd(&stream);
-    return result == Z_STREAM_END;
+    return ok;
 }
 
 }  // namespace
@@ -129,7 +139,7 @@ bool pngWrite(const char* path, const uint8_t* rgb, int width, int height, const
         chooseFilter(row, above, rowBytes, raw.data() + size_t(y) * size_t(rowBytes + 1), trial);
     }
     std::vector<uint8_t> packed;
-    if (!compress(raw, settings.fixedCodes, packed)) return false;
+    if (!compress(raw, settings, packed)) return false;
     if (packed.size() < size_t(settings.idatChunks)) return false;
 
     std::vector<uint8_t> file = {137, 80, 78, 71, 13, 10, 26, 10};

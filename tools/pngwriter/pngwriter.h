@@ -11,6 +11,8 @@
 struct PngSettings {
     int idatChunks;       // the image data is split over this many consecutive IDAT chunks (1 or more)
     bool fixedCodes;      // true: deflate with the fixed Huffman codes only; false: let zlib pick dynamic codes
+    bool fixedLaterHalf;  // with fixedCodes false: switch to fixed codes halfway through the image data,
+                          // so one stream holds both kinds of block
     bool timeChunk;       // write tIME (a fixed date, never the clock)
     bool physChunk;       // write pHYs (72 dots per inch, square pixels)
     bool gammaChunks;     // write gAMA (1/2.2) and cHRM (sRGB primaries)

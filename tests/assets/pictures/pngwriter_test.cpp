@@ -34,7 +34,8 @@ std::vector<uint8_t> testPicture(int width, int height, int kind) {
 }
 
 PngSettings plainSettings(int chunks) {
-    return {.idatChunks = chunks, .fixedCodes = false, .timeChunk = false, .physChunk = false, .gammaChunks = false};
+    return {.idatChunks = chunks, .fixedCodes = false, .fixedLaterHalf = false, .timeChunk = false, .physChunk = false,
+            .gammaChunks = false};
 }
 
 std::string temporaryPath() {
@@ -52,14 +53,14 @@ TEST(PngWriter, PixelsReadBackExactlyUnderEverySetting) {
     for (const auto& size : sizes)
         for (int kind = 0; kind < 4; ++kind)
             for (int chunks : {1, 2, 7})
-                for (bool fixedCodes : {false, true}) {
+                for (int codes = 0; codes < 3; ++codes) {   // dynamic, fixed, dynamic then fixed
                     std::vector<uint8_t> rgb = testPicture(size[0], size[1], kind);
-                    PngSettings settings = {.idatChunks = chunks, .fixedCodes = fixedCodes, .timeChunk = true,
-                                            .physChunk = kind % 2 == 0, .gammaChunks = kind >= 2};
+                    PngSettings settings = {.idatChunks = chunks, .fixedCodes = codes == 1, .fixedLaterHalf = codes == 2,
+                                            .timeChunk = true, .physChunk = kind % 2 == 0, .gammaChunks = kind >= 2};
                     ASSERT_TRUE(pngWrite(path.c_str(), rgb.data(), size[0], size[1], settings));
                     PngFacts facts = examinePng(path);
                     SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " kind " << kind << " chunks "
-                                                    << chunks << " fixed " << fixedCodes);
+                                                    << chunks << " codes " << codes);
                     ASSERT_TRUE(facts.pixelsOk);
                     EXPECT_TRUE(facts.crcsOk);
                     EXPECT_EQ(facts.idatCount, chunks);
@@ -67,9 +68,15 @@ TEST(PngWriter, PixelsReadBackExactlyUnderEverySetting) {
                     EXPECT_EQ(facts.width, uint32_t(size[0]));
                     EXPECT_EQ(facts.height, uint32_t(size[1]));
                     EXPECT_TRUE(facts.rgb == rgb);
+                    ASSERT_FALSE(facts.blockTypes.empty());
                     for (int type : facts.blockTypes) {
                         EXPECT_NE(type, 3);
-                        EXPECT_FALSE(fixedCodes && type == 2) << "dynamic codes despite fixedCodes";
+                        EXPECT_FALSE(codes == 1 && type == 2) << "dynamic codes despite fixedCodes";
+                    }
+                    // A picture that compresses well: dynamic blocks, then fixed ones to the end.
+                    if (codes == 2 && kind != 0 && size[0] == 256) {
+                        EXPECT_EQ(facts.blockTypes.front(), 2);
+                        EXPECT_EQ(facts.blockTypes.back(), 1);
                     }
                     int rows = 0;
                     for (int count : pngFilterCounts) rows += count;

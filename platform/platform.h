@@ -84,11 +84,14 @@ enum PlatMessageType {
     PLAT_MSG_CLOSE,
     PLAT_MSG_KEYDOWN,     // wParam: virtual-key code (Esc is 27)
     PLAT_MSG_KEYUP,
+    PLAT_MSG_SYSKEYDOWN,  // a key pressed with Alt held; wParam: virtual-key code
+    PLAT_MSG_SYSKEYUP,
     PLAT_MSG_SYSCOMMAND,  // wParam: PLAT_SC_*
     PLAT_MSG_OTHER,
 };
 enum {
     PLAT_VK_ESCAPE = 27,
+    PLAT_VK_F4 = 0x73,
     PLAT_SC_SCREENSAVE = 0xF140,
     PLAT_SC_MONITORPOWER = 0xF170,
 };
@@ -101,7 +104,8 @@ struct PlatMessage {
 bool platPeekMessage(PlatMessage* message);
 // Queues PLAT_MSG_QUIT with exitCode, taken by a later platPeekMessage.
 void platPostQuitMessage(int exitCode);
-// Default handling of a message the window procedure does not take.
+// Default handling of a message the window procedure does not take: Alt+F4
+// asks to close the window; everything else is ignored.
 long platDefaultHandling(const PlatMessage* message);
 
 // ----------------------------------------------------------- message boxes

@@ -122,16 +122,16 @@ Parts parts(Vec world) {
     // which sits high at the forehead and low at the nape, with a lock
     // swept across the forehead.
     float ragged = 0.03f * (valueNoise(p.x * 24.0f + 7.0f, p.z * 24.0f, 4096, 61) - 0.5f);
-    float hairline = (0.08f + 0.5f * p.z - 0.04f * p.x + ragged) - p.y;   // negative where hair grows
+    float hairline = (0.1f + 0.62f * p.z - 0.04f * p.x + ragged) - p.y;   // negative where hair grows
     float thinning = 0.045f * (1.0f - smoothstep(0.0f, 0.16f, -hairline));
     float cap = ellipsoid(p - Vec{0.0f, 0.09f, -0.05f}, {0.345f, 0.44f, 0.42f}) + thinning;
-    float crown = ellipsoid(p - Vec{-0.03f, 0.26f, -0.03f}, {0.29f, 0.22f, 0.33f});
+    float crown = ellipsoid(p - Vec{-0.03f, 0.27f, -0.02f}, {0.3f, 0.23f, 0.34f});
     cap = smoothMin(cap, crown, 0.08f);
     float strands = 0.004f * std::sin(50.0f * p.x + 12.0f * p.z) * std::sin(30.0f * p.y + 6.0f * p.x);
     float tufts = 0.03f * (valueNoise(p.x * 14.0f + 3.0f, p.y * 14.0f + p.z * 7.0f, 4096, 57) - 0.5f);
     cap += strands + tufts;
     float hair = smoothMax(cap, hairline, 0.015f);
-    float fringe = capsule(p, {-0.12f, 0.33f, 0.26f}, {0.17f, 0.25f, 0.29f}, 0.035f);
+    float fringe = capsule(p, {-0.16f, 0.38f, 0.25f}, {0.18f, 0.29f, 0.29f}, 0.04f);
     hair = smoothMin(hair, fringe + strands + tufts * 0.5f, 0.07f);
 
     // Torso in a crew-neck sweater: shoulders sloping from the neck.

@@ -134,9 +134,10 @@ static void drawCreditPanel()
     glTranslatef(0, 0, -5);
     const int alpha = panelAlpha(showTimeNow());
     glColor4ub(255, 255, 255, static_cast<GLubyte>(alpha));
-    if (panelSelect == 1) {
+    // At alpha 0 the additive panel adds nothing to any pixel.
+    if (alpha != 0 && panelSelect == 1) {
         drawQuad(5, 5, TEX_GREETINGS);
-    } else if (panelSelect == 2) {
+    } else if (alpha != 0 && panelSelect == 2) {
         drawQuad(5, 5, TEX_CREDITS);
     }
     glPopMatrix();
@@ -194,7 +195,11 @@ static void drawFlashOverlay()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     const float level = flashLevel.load(std::memory_order_relaxed);
-    glColor4ub(255, 255, 255, static_cast<GLubyte>(static_cast<int>(level)));
+    const GLubyte alpha = static_cast<GLubyte>(static_cast<int>(level));
+    glColor4ub(255, 255, 255, alpha);
+    if (alpha == 0) {
+        return;   // fully transparent: every pixel would stay as it is
+    }
 
     glPushMatrix();
     glTranslatef(0, 0, -10);

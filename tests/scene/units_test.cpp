@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -604,6 +605,108 @@ TEST(Text, FormatsBoundedAndNullOrEmptyDrawNothing)
     EXPECT_EQ(extentOf(feedbackText(tooLong.c_str(), -8), false).triangles, one.triangles);
     tooLong.erase(0, 1);
     EXPECT_EQ(extentOf(feedbackText(tooLong.c_str(), -8), false).triangles, 2 * one.triangles);
+    restoreView();
+}
+
+// ------------------------------------------- passing over what is unseen
+
+std::vector<uint8_t> readBand()
+{
+    std::vector<uint8_t> rgb(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 3);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, PROBE_WIDTH, PROBE_HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+void clearGrey()
+{
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glColor4f(1, 1, 1, 1);
+}
+
+TEST(Culling, ScrollerDrawsTheSamePixelsAsCallingEveryGlyph)
+{
+    const int length = static_cast<int>(strlen(scrollerText));
+    const float width = textWidth(scrollerText);
+    // From its entry until its right end nears the left edge of the view.
+    const float lastTime = (240 + 0.5f * width) / 0.33333334f;
+    for (float t : {0.0f, 0.25f * lastTime, 0.5f * lastTime, 0.97f * lastTime}) {
+        SCOPED_TRACE(t);
+        clearGrey();
+        glLoadIdentity();
+        glTranslatef(240 - t * 0.33333334f, 10.5f, -20);
+        drawText("%s", scrollerText);
+        const std::vector<uint8_t> drawn = readBand();
+
+        // The line as plain display-list calls over every byte.
+        clearGrey();
+        glLoadIdentity();
+        glTranslatef(240 - t * 0.33333334f, 10.5f, -20);
+        drawText(nullptr);
+        glPushMatrix();
+        glTranslatef(-0.49261084f * width, -0.06f, -0.01f);
+        glColor4f(0, 0, 0, 0.4f);
+        glListBase(fontListBase);
+        glCallLists(length, GL_UNSIGNED_BYTE, scrollerText);
+        glPopMatrix();
+        glPushMatrix();
+        glColor4f(1, 1, 1, 1);
+        glTranslatef(-0.5f * width, 0, 0);
+        glCallLists(length, GL_UNSIGNED_BYTE, scrollerText);
+        glPopMatrix();
+        const std::vector<uint8_t> every = readBand();
+        EXPECT_TRUE(drawn == every);
+        int lit = 0;
+        for (size_t i = 0; i < drawn.size(); i += 3) {
+            lit += drawn[i] > 200;
+        }
+        EXPECT_GT(lit, 50) << "no letters in view";
+    }
+    glLoadIdentity();
+    restoreView();
+}
+
+TEST(Culling, StarfieldDrawsTheSamePixelsAsDrawingEveryStar)
+{
+    for (unsigned seed : {1u, 2u, 3u}) {
+        srand(seed);
+        scatterStars();
+        for (int tick = 0; tick < 200 * static_cast<int>(seed); ++tick) {
+            moveStars();
+        }
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(60, 2, 0.2, 5000);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        clearGrey();
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawStars();
+        const std::vector<uint8_t> drawn = readBand();
+
+        glClear(GL_COLOR_BUFFER_BIT);
+        for (const Star& star : stars) {
+            glPushMatrix();
+            glTranslatef(star.x, star.y, star.z.load());
+            glRotatef(static_cast<float>(star.angle), 0, 0, 1);
+            drawQuad(2, 2, TEX_FLARE);
+            glPopMatrix();
+        }
+        const std::vector<uint8_t> every = readBand();
+        EXPECT_TRUE(drawn == every) << "seed " << seed;
+        int lit = 0;
+        for (size_t i = 0; i < drawn.size(); i += 3) {
+            lit += drawn[i] > 100;
+        }
+        EXPECT_GT(lit, 100) << "no stars in view";
+    }
+    glDisable(GL_BLEND);
     restoreView();
 }
 

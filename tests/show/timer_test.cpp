@@ -88,13 +88,17 @@ TEST(PeriodicTimer, LongTickNeitherOverlapsNorShiftsLaterDeadlines) {
     ASSERT_EQ(slowLog.count.load(), TICKS);
     EXPECT_EQ(slowLog.overlaps.load(), 0);
     // Tick 10 ends 50 ms after it began; ticks 11 and 12 fell due meanwhile
-    // and follow at once; tick 13 and the rest are back on the grid of the
-    // first tick.
+    // and follow it without a wait. Later ticks are back on the grid of the
+    // first: a drift would make every one of them late by a period or more,
+    // so the least late of the last fifty tells (one late wake-up does not).
     int64_t first = slowLog.atUs[0].load();
     EXPECT_GE(slowLog.atUs[11].load() - slowLog.atUs[10].load(), 50000);
-    EXPECT_LT(slowLog.atUs[12].load() - slowLog.atUs[11].load(), 5000);
-    for (int i : {13, 50, TICKS - 1})
-        EXPECT_NEAR((double)(slowLog.atUs[i].load() - first) / 1000.0, i * PERIOD_MS, 10.0) << "tick " << i;
+    EXPECT_LT(slowLog.atUs[12].load() - slowLog.atUs[10].load(), 50000 + PERIOD_MS * 1000);
+    double leastLate = 1e9;
+    for (int i = TICKS - 50; i < TICKS; i++)
+        leastLate = std::fmin(leastLate, (double)(slowLog.atUs[i].load() - first) / 1000.0 - i * PERIOD_MS);
+    printf("after a 50 ms tick: the least late of the last 50 ticks is %.3f ms off the grid\n", leastLate);
+    EXPECT_LT(std::fabs(leastLate), 10.0);
 }
 
 }  // namespace

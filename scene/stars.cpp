@@ -43,7 +43,7 @@ void moveStars()
 // Reads the current projection times modelview, column-major.
 static void currentClipMatrix(double* clip)
 {
-    GLfloat modelview[16], projection[16];
+    GLfloat modelview[16] = {}, projection[16] = {};
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     for (int column = 0; column < 4; ++column) {

@@ -101,7 +101,7 @@ static bool outsideView(const double* clip, double x0, double x1, double y0, dou
 static void callGlyphLists(const char* line, int length)
 {
     static GLuint lists[TEXT_BUFFER_SIZE];   // offsets from fontListBase; main thread only
-    GLfloat modelview[16], projection[16];
+    GLfloat modelview[16] = {}, projection[16] = {};
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     double m[16], p[16], clip[16];

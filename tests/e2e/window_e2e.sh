@@ -1,0 +1,162 @@
+#!/bin/sh
+# The real intro's window under a private Xvfb display.
+#   window_e2e.sh PROBE WERULE CASE
+# CASE:
+#   fullscreen  800x600x24 screen: a fullscreen 800x600 window ":: We rule ::"
+#               at (0,0) whose top and bottom 100 rows stay black while the
+#               band between shows the scene; Esc ends it with 0 within 1 s
+#   close       the same window asked to close ends the intro with 0
+#   yes         1024x768x24 screen: the Yes/No box appears; Yes gives the
+#               800x600 window at (0,0); Esc then ends with 0
+#   no          1024x768x24 screen: No shows a second box, then exit 1
+#   nodisplay   no X display at all: exit 1, the reason on standard error
+set -u
+
+probe=$1
+werule=$2
+case_name=$3
+[ -x "$werule" ] || { echo "no $werule: skipped"; exit 77; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/werule-window.XXXXXX")
+xvfb_pid=
+show_pid=
+cleanup() {
+    [ -n "$show_pid" ] && kill -9 "$show_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- intro's output:"; cat "$work/show.log" 2>/dev/null
+    exit 1
+}
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    i=0
+    while [ ! -s "$work/display" ]; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+        sleep 0.1
+    done
+    DISPLAY=":$(head -n 1 "$work/display")"
+    export DISPLAY
+}
+
+start_show() {
+    SDL_AUDIODRIVER=dummy "$werule" >"$work/show.log" 2>&1 &
+    show_pid=$!
+}
+
+# Waits up to $1 tenths of a second for the intro to end; sets status.
+wait_end() {
+    i=0
+    while kill -0 "$show_pid" 2>/dev/null; do
+        i=$((i + 1)); [ "$i" -gt "$1" ] && return 1
+        sleep 0.1
+    done
+    wait "$show_pid"
+    status=$?
+    show_pid=
+    return 0
+}
+
+# Waits up to 20 s for the intro's window; sets window_id and geometry.
+wait_window() {
+    i=0
+    while ! found=$("$probe" find ":: We rule ::"); do
+        i=$((i + 1)); [ $i -gt 200 ] && fail "no window titled ':: We rule ::'"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its window appeared"
+        sleep 0.1
+    done
+    window_id=${found%% *}
+    geometry=${found#* }
+}
+
+# Waits up to 20 s for a mapped message box (a window without our title).
+wait_box() {
+    i=0
+    while [ "$("$probe" count)" -lt "$1" ]; do
+        i=$((i + 1)); [ $i -gt 200 ] && fail "no message box appeared"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its box appeared"
+        sleep 0.1
+    done
+    "$probe" find ":: We rule ::" >/dev/null && fail "the window opened before the question"
+    box=$(xdotool search --onlyvisible --class '' | tail -n 1)
+    [ -n "$box" ] || fail "xdotool cannot see the box"
+}
+
+press_in() {
+    xdotool windowfocus --sync "$1" && xdotool key "$2"
+}
+
+esc_ends_within_a_second() {
+    sleep 3   # some frames drawn
+    start=$(now_ms)
+    press_in "$window_id" Escape
+    wait_end 30 || fail "still running 3 s after Esc"
+    took=$(( $(now_ms) - start ))
+    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
+    [ "$took" -le 1000 ] || fail "Esc took $took ms to end the intro"
+    echo "Esc ended the intro in $took ms"
+}
+
+case "$case_name" in
+fullscreen)
+    start_xvfb 800x600x24
+    start_show
+    wait_window
+    [ "$geometry" = "800x600+0+0" ] || fail "window is $geometry"
+    sleep 3
+    set -- $("$probe" bands 100)
+    echo "brightest top $1, brightest bottom $2, mean of the band $3"
+    [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
+    awk "BEGIN { exit !($3 > 2) }" || fail "the band shows nothing"
+    esc_ends_within_a_second
+    ;;
+close)
+    start_xvfb 800x600x24
+    start_show
+    wait_window
+    sleep 1
+    "$probe" close ":: We rule ::" || fail "could not ask the window to close"
+    wait_end 30 || fail "still running 3 s after the close request"
+    [ "$status" -eq 0 ] || fail "exit code $status after close"
+    ;;
+yes)
+    start_xvfb 1024x768x24
+    start_show
+    wait_box 1
+    press_in "$box" Return
+    wait_window
+    [ "$geometry" = "800x600+0+0" ] || fail "window is $geometry"
+    esc_ends_within_a_second
+    ;;
+no)
+    start_xvfb 1024x768x24
+    start_show
+    wait_box 1
+    press_in "$box" Escape   # the box's No
+    sleep 1
+    kill -0 "$show_pid" 2>/dev/null || fail "ended without telling the user"
+    wait_box 1
+    press_in "$box" Return
+    wait_end 50 || fail "still running after 'To ja znikam.'"
+    [ "$status" -eq 1 ] || fail "exit code $status after No"
+    ;;
+nodisplay)
+    unset DISPLAY WAYLAND_DISPLAY
+    start_show
+    wait_end 100 || fail "still running without a display"
+    [ "$status" -eq 1 ] || fail "exit code $status without a display"
+    grep -q "Failed To Register The Window Class." "$work/show.log" ||
+        fail "the reason did not reach standard error"
+    ;;
+*)
+    echo "unknown case $case_name"; exit 2 ;;
+esac
+echo "PASS: $case_name"

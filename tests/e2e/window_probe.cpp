@@ -1,0 +1,156 @@
+// Looks at the X display the intro runs on, for the end-to-end tests.
+//   window_probe find TITLE    prints "ID WIDTHxHEIGHT+X+Y" of the mapped
+//                              top-level window named TITLE; exit 1 if none
+//   window_probe close TITLE   asks that window to close (WM_DELETE_WINDOW),
+//                              as a window manager's close button does
+//   window_probe bands TOP     prints the brightest channel value found in
+//                              the TOP rows at the top and at the bottom of
+//                              the screen, and the mean of the rows between
+//   window_probe count         prints the number of mapped top-level windows
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static Display* display;
+
+static bool windowNamed(Window window, const char* title)
+{
+    char* name = nullptr;
+    bool match = XFetchName(display, window, &name) && name != nullptr && strcmp(name, title) == 0;
+    if (name != nullptr) {
+        XFree(name);
+    }
+    return match;
+}
+
+static bool isMapped(Window window)
+{
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) &&
+           attributes.map_state == IsViewable;
+}
+
+// The first mapped top-level window named title, or 0.
+static Window findWindow(const char* title)
+{
+    Window root = DefaultRootWindow(display);
+    Window parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(display, root, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+            if (isMapped(children[i]) && windowNamed(children[i], title)) {
+                found = children[i];
+            }
+        }
+        XFree(children);
+    }
+    return found;
+}
+
+static int countMapped()
+{
+    Window root = DefaultRootWindow(display);
+    Window parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    int mapped = 0;
+    if (XQueryTree(display, root, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) {
+            mapped += isMapped(children[i]) ? 1 : 0;
+        }
+        XFree(children);
+    }
+    return mapped;
+}
+
+static int find(const char* title)
+{
+    Window window = findWindow(title);
+    if (window == 0) {
+        return 1;
+    }
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    printf("%lu %dx%d+%d+%d\n", window, attributes.width, attributes.height, attributes.x, attributes.y);
+    return 0;
+}
+
+static int close(const char* title)
+{
+    Window window = findWindow(title);
+    if (window == 0) {
+        return 1;
+    }
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    return 0;
+}
+
+static int bands(int top)
+{
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    int width = attributes.width;
+    int height = attributes.height;
+    XImage* image = XGetImage(display, root, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (image == nullptr || top * 2 >= height) {
+        return 1;
+    }
+    int brightestTop = 0;
+    int brightestBottom = 0;
+    double middleSum = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            unsigned long pixel = XGetPixel(image, x, y);
+            int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
+            int brightest = r > g ? (r > b ? r : b) : (g > b ? g : b);
+            if (y < top) {
+                brightestTop = brightest > brightestTop ? brightest : brightestTop;
+            } else if (y >= height - top) {
+                brightestBottom = brightest > brightestBottom ? brightest : brightestBottom;
+            } else {
+                middleSum += (r + g + b) / 3.0;
+            }
+        }
+    }
+    printf("%d %d %.2f\n", brightestTop, brightestBottom,
+           middleSum / (static_cast<double>(width) * (height - 2 * top)));
+    XDestroyImage(image);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    display = XOpenDisplay(nullptr);
+    if (display == nullptr || argc < 2) {
+        fprintf(stderr, "usage: window_probe find|close TITLE | bands TOP | count\n");
+        return 2;
+    }
+    if (strcmp(argv[1], "find") == 0 && argc == 3) {
+        return find(argv[2]);
+    }
+    if (strcmp(argv[1], "close") == 0 && argc == 3) {
+        return close(argv[2]);
+    }
+    if (strcmp(argv[1], "bands") == 0 && argc == 3) {
+        return bands(atoi(argv[2]));
+    }
+    if (strcmp(argv[1], "count") == 0) {
+        printf("%d\n", countMapped());
+        return 0;
+    }
+    return 2;
+}

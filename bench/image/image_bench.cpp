@@ -68,6 +68,13 @@ Entry entryOf(Bytes file) {
     return e;
 }
 
+void countBytes(Corpus& c) {
+    for (const Entry& e : c.entries) {
+        c.rawBytes += e.rawSize;
+        c.rgbaBytes += e.rgbaSize;
+    }
+}
+
 Corpus picturesCorpus() {
     Corpus c;
     c.name = "pictures";
@@ -210,16 +217,14 @@ public:
 int main(int argc, char** argv) {
     deflater = libdeflate_alloc_decompressor();
     if (argc == 4 && strcmp(argv[1], "--once") == 0) {
-        const Corpus c = strcmp(argv[3], "large") == 0 ? largeCorpus() : picturesCorpus();
+        Corpus c = strcmp(argv[3], "large") == 0 ? largeCorpus() : picturesCorpus();
+        countBytes(c);
         outBuffer.resize(8 << 20);
         for (const Decoder& d : DECODERS) {
             if (strcmp(d.name, argv[2]) == 0) {
                 const bool ok = measuredRun(&d, &c);
-                printf("%s %s: %zu raw bytes, %zu RGBA bytes, %s\n", d.name, c.name.c_str(), c.rawBytes + [&] {
-                    size_t n = 0;
-                    for (const Entry& e : c.entries) n += e.rawSize;
-                    return n;
-                }(), c.rgbaBytes, ok ? "ok" : "FAILED");
+                printf("%s %s: %zu raw bytes, %zu RGBA bytes, %s\n", d.name, c.name.c_str(), c.rawBytes, c.rgbaBytes,
+                       ok ? "ok" : "FAILED");
                 return ok ? 0 : 1;
             }
         }
@@ -229,10 +234,7 @@ int main(int argc, char** argv) {
     static Corpus corpora[2] = {picturesCorpus(), largeCorpus()};
     RecordingReporter reporter;
     for (Corpus& c : corpora) {
-        for (const Entry& e : c.entries) {
-            c.rawBytes += e.rawSize;
-            c.rgbaBytes += e.rgbaSize;
-        }
+        countBytes(c);
         printf("corpus %s: %zu pictures, %zu compressed bytes, %zu raw bytes\n", c.name.c_str(), c.entries.size(),
                [&] {
                    size_t n = 0;

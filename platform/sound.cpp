@@ -22,8 +22,8 @@ namespace {
 enum {
     SOUND_CHANNELS = 2,
     SOUND_BUFFER_FRAMES = 1024,   // frames per callback asked of SDL
-    SOUND_SUBCHUNK_FRAMES = 128,  // frames rendered per published position
-    SOUND_RING_SLOTS = 64,        // published positions kept; > 4 callbacks' worth
+    SOUND_SUBCHUNK_FRAMES = 128,  // frames per published position: 2.9 ms, the most it trails
+    SOUND_RING_SLOTS = 64,        // published positions kept: 8 callbacks, 186 ms
 };
 const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
 

@@ -152,6 +152,12 @@ tsan)
 asan)
     export SDL_AUDIODRIVER=dummy
     export ASAN_OPTIONS="detect_leaks=1 ${ASAN_OPTIONS:-}"
+    # Libraries stay mapped to the end (keep_libraries.c), so that leaks of
+    # system libraries carry names that lsan.supp can match.
+    if [ -n "${WERULE_KEEP_LIBRARIES:-}" ]; then
+        export LD_PRELOAD="$WERULE_KEEP_LIBRARIES"
+        export ASAN_OPTIONS="verify_asan_link_order=0 $ASAN_OPTIONS"
+    fi
     export LSAN_OPTIONS="suppressions=$here/lsan.supp print_suppressions=0 ${LSAN_OPTIONS:-}"
     export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}"
     start_show

@@ -12,6 +12,7 @@
 
 #include "app/shared.h"
 #include "assets/assets.h"
+#include "image/png.h"
 #include "scene/frame.h"
 #include "scene/text.h"
 #include "tests/scene/frame_probe.h"
@@ -395,6 +396,40 @@ TEST(CaptureTool, RefusesWhatItCannotDo)
         const std::string command = tool + " " + arguments + out + " 2>/dev/null";
         const int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << arguments;
+    }
+}
+
+TEST(CaptureTool, AnySizeGetsTheLetterboxOfItsHeight)
+{
+    const struct {
+        const char* size;
+        int width, height, bandTop, bandHeight;   // band rows counted from the top
+    } cases[] = {{"1024x768", 1024, 768, 128, 512}, {"640x601", 640, 601, 101, 400}, {"320x599", 320, 599, 101, 399}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::string arguments = std::string("--at 9 --size ") + c.size;
+        const std::string bytes = fileBytes(captureTo("capture-size.png", arguments.c_str()));
+        ASSERT_GT(bytes.size(), 100u);
+        Image* image = decodePng(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, c.width);
+        EXPECT_EQ(image->height, c.height);
+        int firstLit = -1, lastLit = -1;
+        for (int row = 0; row < image->height; ++row) {
+            // The Image holds the bottom row first.
+            const uint8_t* pixels = imagePixels(image) + static_cast<size_t>(image->height - 1 - row) * image->width * 4;
+            bool lit = false;
+            for (int column = 0; column < image->width && !lit; ++column) {
+                lit = (pixels[4 * column] | pixels[4 * column + 1] | pixels[4 * column + 2]) != 0;
+            }
+            if (lit) {
+                firstLit = firstLit < 0 ? row : firstLit;
+                lastLit = row;
+            }
+        }
+        free(image);
+        EXPECT_EQ(firstLit, c.bandTop);
+        EXPECT_EQ(lastLit - firstLit + 1, c.bandHeight);
     }
 }
 

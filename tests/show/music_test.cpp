@@ -1,0 +1,78 @@
+// Music start-up against a recording stand-in for the five sound calls:
+// what the show passes to each and in which order.
+#include "app/shared.h"
+#include "assets/assets.h"
+#include "platform/platform.h"
+#include "show/music.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// ---- what the stand-in saw (the test's thread)
+std::string calls;   // the calls in order, one letter each: I L S P
+int initDevice, initFrequency;
+const void* loadData;
+size_t loadLength;
+bool loadLoop;
+uint32_t playMusicArg, playPosition;
+const uint32_t LOADED_HANDLE = 41;
+
+}  // namespace
+
+bool platSoundInit(int device, int frequency) {
+    calls += 'I';
+    initDevice = device;
+    initFrequency = frequency;
+    return true;
+}
+uint32_t platMusicLoad(const void* data, size_t length, bool loop) {
+    calls += 'L';
+    loadData = data;
+    loadLength = length;
+    loadLoop = loop;
+    return LOADED_HANDLE;
+}
+bool platSoundStart() {
+    calls += 'S';
+    return true;
+}
+bool platMusicPlay(uint32_t music, uint32_t position) {
+    calls += 'P';
+    playMusicArg = music;
+    playPosition = position;
+    return true;
+}
+uint32_t platMusicPosition(uint32_t) { return 0xFFFFFFFFu; }
+
+namespace {
+
+TEST(Music, OpensTheDefaultDeviceAt44100AndLoadsTheEmbeddedModuleLooping) {
+    calls.clear();
+    startMusicOutput();
+    EXPECT_EQ(calls, "ILS");
+    EXPECT_EQ(initDevice, PLAT_SOUND_DEFAULT_DEVICE);
+    EXPECT_EQ(initFrequency, 44100);
+    EXPECT_EQ(loadData, (const void*)assetMusicIt);
+    EXPECT_EQ(loadLength, (size_t)assetMusicItSize);
+    EXPECT_TRUE(loadLoop);
+    EXPECT_EQ(musicHandle, LOADED_HANDLE) << "the handle is kept for the tick";
+}
+
+TEST(Music, PlaysTheLoadedModuleFromOrderZeroRowZero) {
+    calls.clear();
+    musicHandle = LOADED_HANDLE;
+    playMusic();
+    EXPECT_EQ(calls, "P");
+    EXPECT_EQ(playMusicArg, LOADED_HANDLE);
+    EXPECT_EQ(playPosition, 0u);
+}
+
+TEST(Music, EmbeddedModuleIsAnImpulseTrackerModule) {
+    ASSERT_GE(assetMusicItSize, 4u);
+    EXPECT_EQ(std::string((const char*)assetMusicIt, 4), "IMPM");
+}
+
+}  // namespace

@@ -3,12 +3,12 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "assets/assets.h"
+#include "scene/cull.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only; set once at start-up, read by every drawText.
@@ -25,6 +25,9 @@ const char* const scrollerText = reinterpret_cast<const char*>(assetScrollerTxt)
 static const float SHADOW_START = -0.49261084f;
 static const float SHADOW_DROP = -0.06f;
 static const float SHADOW_DEPTH = -0.01f;
+// How far beyond the view a glyph's box must lie, as a fraction of w, before
+// the glyph is passed over.
+static const double GLYPH_SLACK = 0.02;
 
 // Main thread, start-up, GL context current.
 void createOutlineFont()
@@ -54,62 +57,13 @@ float textWidth(const char* line)
     return width;
 }
 
-// The product of two column-major 4 by 4 matrices, a * b.
-static void multiply(const double* a, const double* b, double* product)
-{
-    for (int column = 0; column < 4; ++column) {
-        for (int row = 0; row < 4; ++row) {
-            double sum = 0;
-            for (int k = 0; k < 4; ++k) {
-                sum += a[k * 4 + row] * b[column * 4 + k];
-            }
-            product[column * 4 + row] = sum;
-        }
-    }
-}
-
-// True when the rectangle x0..x1, y0..y1 in z = 0 of the current modelview
-// lies wholly beyond one plane of the view volume, with room to spare for
-// the float steps by which GL itself moves the pen.
-static bool outsideView(const double* clip, double x0, double x1, double y0, double y1)
-{
-    const double xs[4] = {x0, x1, x1, x0};
-    const double ys[4] = {y0, y0, y1, y1};
-    // For each plane (w + x, w - x, w + y, w - y, w + z, w - z), how many corners are beyond it.
-    int beyond[6] = {};
-    for (int corner = 0; corner < 4; ++corner) {
-        double p[4];
-        for (int row = 0; row < 4; ++row) {
-            p[row] = clip[row] * xs[corner] + clip[4 + row] * ys[corner] + clip[12 + row];
-        }
-        const double margin = 0.02 * std::fabs(p[3]) + 1e-4;
-        for (int axis = 0; axis < 3; ++axis) {
-            beyond[2 * axis] += p[3] + p[axis] < -margin;
-            beyond[2 * axis + 1] += p[3] - p[axis] < -margin;
-        }
-    }
-    for (int plane = 0; plane < 6; ++plane) {
-        if (beyond[plane] == 4) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Calls, for each byte of the line from the current origin, its glyph list,
 // or its advance list where the glyph lies wholly outside the view.
 static void callGlyphLists(const char* line, int length)
 {
     static GLuint lists[TEXT_BUFFER_SIZE];   // offsets from fontListBase; main thread only
-    GLfloat modelview[16] = {}, projection[16] = {};
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    double m[16], p[16], clip[16];
-    for (int i = 0; i < 16; ++i) {
-        m[i] = modelview[i];
-        p[i] = projection[i];
-    }
-    multiply(p, m, clip);
+    ViewVolume volume;
+    currentViewVolume(&volume);
 
     double pen = 0;   // em units along x from the line's origin
     for (int i = 0; i < length; ++i) {
@@ -120,7 +74,9 @@ static void callGlyphLists(const char* line, int length)
         }
         const PlatGlyphMetrics& glyph = glyphMetrics[code];
         const double left = pen + glyph.originX;
-        if (outsideView(clip, left, left + glyph.blackBoxX, glyph.originY - glyph.blackBoxY, glyph.originY)) {
+        // The slack covers the float steps by which GL itself moves the pen.
+        if (rectangleOutsideView(volume, left, left + glyph.blackBoxX, glyph.originY - glyph.blackBoxY,
+                                 glyph.originY, GLYPH_SLACK)) {
             lists[i] = advanceListBase - fontListBase + code;
         }
         pen += glyph.cellIncX;

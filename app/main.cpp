@@ -1,8 +1,6 @@
 // The intro's entry point: open the window, prepare the show, run the loop,
 // close the window. Takes no arguments and reads no file or environment.
 
-#include <GL/gl.h>
-
 #include <cstdlib>
 #include <ctime>
 
@@ -23,8 +21,7 @@ static void startShow()
     createOutlineFont();
     srand(static_cast<unsigned>(time(nullptr)));
     buildTextureSet();
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    setupSphereMap();
     scatterStars();
     initMesh();
     computeVertexNormals(0);

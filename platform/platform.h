@@ -142,6 +142,11 @@ int platSoundLatencyUs();
 // the module does not load. Any thread, one scan at a time.
 bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
                             uint32_t* positions, int count);
+// The same offline playback heard: frames firstFrame .. firstFrame+count-1
+// (counted from the start) as count interleaved 16-bit stereo pairs in
+// samples; false when the module does not load. Any thread.
+bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64_t firstFrame,
+                           int64_t count, int16_t* samples);
 
 // ------------------------------------------------------------------ timer
 // timer.cpp: a periodic callback on its own thread. Ticks never overlap;

@@ -1,6 +1,6 @@
 // Offline playback of a module: the positions it reaches at fixed steps of
-// time, rendered by libopenmpt as the output device would render them, with
-// no device. Kept apart from sound.cpp so that programs and tests that fake
+// time, and its sound over a span of time, rendered by libopenmpt as the
+// output device would render them, with no device. Kept apart from sound.cpp so that programs and tests that fake
 // the live sound calls can still use it.
 #include "platform/platform.h"
 
@@ -11,18 +11,24 @@ namespace {
 enum { SCAN_BLOCK_FRAMES = 1024 };   // frames rendered per call
 
 // ---- state (the calling thread's, one scan at a time)
-int16_t scanBuffer[SCAN_BLOCK_FRAMES];   // rendered mono samples, discarded
+int16_t scanBuffer[SCAN_BLOCK_FRAMES * 2];   // rendered samples, discarded
+
+// The module as the show loads it: from order 0, row 0, looping forever.
+openmpt_module* openScanModule(const void* data, size_t length) {
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
+        nullptr, nullptr, nullptr);
+    if (module) openmpt_module_set_repeat_count(module, -1);
+    return module;
+}
 
 }  // namespace
 
 bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
                             uint32_t* positions, int count) {
     if (!data || length == 0 || frequency <= 0 || stepMs <= 0 || count < 0) return false;
-    openmpt_module* module = openmpt_module_create_from_memory2(
-        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
-        nullptr, nullptr, nullptr);
+    openmpt_module* module = openScanModule(data, length);
     if (!module) return false;
-    openmpt_module_set_repeat_count(module, -1);
 
     // Step k ends at frame k * frequency * stepMs / 1000, counted from the
     // first frame, so rounding never adds up over a long scan.
@@ -42,4 +48,35 @@ bool platMusicScanPositions(const void* data, size_t length, int frequency, int 
     }
     openmpt_module_destroy(module);
     return true;
+}
+
+bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64_t firstFrame,
+                           int64_t count, int16_t* samples) {
+    if (!data || length == 0 || frequency <= 0 || firstFrame < 0 || count < 0) return false;
+    openmpt_module* module = openScanModule(data, length);
+    if (!module) return false;
+    // The frames before the span are rendered and dropped, so the span
+    // sounds as it does when playback runs from the start.
+    int64_t skipped = 0;
+    while (skipped < firstFrame) {
+        int64_t left = firstFrame - skipped;
+        size_t want = left < SCAN_BLOCK_FRAMES ? (size_t)left : (size_t)SCAN_BLOCK_FRAMES;
+        size_t got = openmpt_module_read_interleaved_stereo(module, frequency, want, scanBuffer);
+        if (got == 0) break;   // cannot happen while looping; never spin
+        skipped += (int64_t)got;
+    }
+    int64_t rendered = 0;
+    while (rendered < count) {
+        int64_t left = count - rendered;
+        size_t want = left < SCAN_BLOCK_FRAMES ? (size_t)left : (size_t)SCAN_BLOCK_FRAMES;
+        size_t got = openmpt_module_read_interleaved_stereo(module, frequency, want,
+                                                            samples + rendered * 2);
+        if (got == 0) break;
+        rendered += (int64_t)got;
+    }
+    for (int64_t frame = rendered; frame < count; frame++) {
+        samples[frame * 2] = samples[frame * 2 + 1] = 0;
+    }
+    openmpt_module_destroy(module);
+    return skipped == firstFrame;
 }

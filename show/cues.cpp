@@ -33,6 +33,11 @@ float cueFlashStep(float level, uint32_t position, bool* endCue) {
     return decayed > 0.0f ? decayed : 0.0f;
 }
 
+void advanceShowClock() {
+    showTime.store(showTime.load(std::memory_order_relaxed) + CUE_CLOCK_STEP,
+                   std::memory_order_relaxed);
+}
+
 void startCueTimer() {
     platStartPeriodicTimer(CUE_PERIOD_MS, cueTimerTick);
 }
@@ -40,8 +45,7 @@ void startCueTimer() {
 // Timer thread. Every shared value is read and written with one relaxed
 // load or store; the frame drawn meanwhile may mix this tick and the last.
 void cueTimerTick() {
-    showTime.store(showTime.load(std::memory_order_relaxed) + CUE_CLOCK_STEP,
-                   std::memory_order_relaxed);
+    advanceShowClock();
     uint32_t position = platMusicPosition(musicHandle);
     bool endCue = false;
     float level = cueFlashStep(flashLevel.load(std::memory_order_relaxed), position, &endCue);

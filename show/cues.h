@@ -16,6 +16,11 @@ inline constexpr float CUE_CLOCK_STEP = 0.2f;   // added to showTime every tick
 void startCueTimer();   // main thread, once, at the end of start-up
 void cueTimerTick();    // timer thread, every 20 ms
 
+// The clock step of one tick: showTime + CUE_CLOCK_STEP as a float sum.
+// The timer thread in cueTimerTick; offline replays (no timer) call it on
+// their own thread.
+void advanceShowClock();
+
 // The flash rule of one tick: the level after a tick that found the music at
 // position (order in the low 16 bits, row in the high 16) with the flash at
 // level; *endCue tells whether position is the end cue. Any thread; touches

@@ -10,3 +10,10 @@ enum { REPLAY_MAX_TICKS = 30000 };   // 10 minutes of ticks
 // ticks above REPLAY_MAX_TICKS count as REPLAY_MAX_TICKS. False, with level
 // 0, when the module does not load. Any one thread at a time.
 bool replayCueTicks(int ticks, float* level, bool* endCueSeen);
+
+// The same replay with the module rendered at frequency Hz: levels[k] is
+// flashLevel after tick k + 1, for the first ticks ticks (at most
+// REPLAY_MAX_TICKS); *endCueTick is the number of the first tick that met
+// the end cue (1 for the first tick), or 0 when none did. False when the
+// module does not load or ticks is out of range. Any one thread at a time.
+bool replayCueLevels(int frequency, int ticks, float* levels, int* endCueTick);

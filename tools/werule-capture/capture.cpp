@@ -14,6 +14,7 @@
 #include "scene/mesh.h"
 #include "scene/stars.h"
 #include "scene/text.h"
+#include "show/cues.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only.
@@ -42,7 +43,7 @@ int framesBefore(double seconds)
 
 void replayTick()
 {
-    showTime.store(showTime.load(std::memory_order_relaxed) + 0.2f, std::memory_order_relaxed);
+    advanceShowClock();
     moveStars();
 }
 
@@ -59,18 +60,16 @@ void prepareScene()
     scenePrepared = true;
 }
 
-void setShowStateAt(const ShowMoment& moment)
+void replayShowTo(unsigned seed, int frames, int fps, int ticks)
 {
-    srand(moment.seed);
+    srand(seed);
     scatterStars();
     showTime.store(0, std::memory_order_relaxed);
     panelSelect = 1;
-    const int ticks = ticksAt(moment.seconds);
-    const int frames = framesBefore(moment.seconds);
     int ticksRun = 0;
     for (int frame = 0; frame < frames; ++frame) {
-        // Frame k is drawn at k / 60 s, after the ticks up to that time.
-        const int due = frame * TICKS_PER_SECOND / FRAMES_PER_SECOND;
+        // Frame k is drawn at k / fps s, after the ticks up to that time.
+        const int due = static_cast<int>(static_cast<int64_t>(frame) * TICKS_PER_SECOND / fps);
         for (; ticksRun < due && ticksRun < ticks; ++ticksRun) {
             replayTick();
         }
@@ -79,6 +78,12 @@ void setShowStateAt(const ShowMoment& moment)
     for (; ticksRun < ticks; ++ticksRun) {
         replayTick();
     }
+}
+
+void setShowStateAt(const ShowMoment& moment)
+{
+    replayShowTo(moment.seed, framesBefore(moment.seconds), FRAMES_PER_SECOND,
+                 ticksAt(moment.seconds));
     flashLevel.store(moment.flash, std::memory_order_relaxed);
 }
 
@@ -101,6 +106,11 @@ void closeCapture()
 void captureFrame(const ShowMoment& moment, uint8_t* rgb, int width, int height)
 {
     setShowStateAt(moment);
+    drawAndReadFrame(rgb, width, height);
+}
+
+void drawAndReadFrame(uint8_t* rgb, int width, int height)
+{
     drawFrame();
     glFinish();
     GLint drawBuffer = GL_BACK;

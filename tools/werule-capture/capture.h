@@ -25,6 +25,12 @@ void replayTick();
 // Main thread, GL context current, once.
 void prepareScene();
 
+// Sets showTime, the stars and panelSelect to what a loop drawing fps frames
+// a second has reached after `frames` frames (frame k drawn at k / fps s,
+// after the ticks due by then, flipping the panel) and `ticks` ticks, the
+// stars scattered with seed. Main thread.
+void replayShowTo(unsigned seed, int frames, int fps, int ticks);
+
 // Sets showTime, the stars, panelSelect and flashLevel to what the show has
 // at the moment: stars scattered with the seed, then the ticks replayed in
 // order with the flips of every 60-per-second frame drawn in between.
@@ -38,3 +44,5 @@ void closeCapture();
 // Draws the frame of the moment and reads it back: width * height RGB
 // pixels, top row first. Main thread, after openCapture.
 void captureFrame(const ShowMoment& moment, uint8_t* rgb, int width, int height);
+// Draws the frame of the show's present state and reads it back the same way.
+void drawAndReadFrame(uint8_t* rgb, int width, int height);

@@ -1,31 +1,64 @@
 // werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] [--flash LEVEL]
-// Renders the frame the show draws SECONDS after its cue timer started,
-// without any window on screen, and writes it as a PNG. The flash is the one
-// the music's cues give at that time unless --flash sets it.
+//   Renders the frame the show draws SECONDS after its cue timer started,
+//   without any window on screen, and writes it as a PNG. The flash is the
+//   one the music's cues give at that time unless --flash sets it.
+// werule-capture --video OUT [--fps N] [--size WxH] [--seed N] [--from S] [--to S]
+//                [--lossless] [--quiet]
+// werule-capture --frames DIR [the same options but --lossless]
+//   Renders the show from S to S frame by frame at N frames a second of show
+//   time with its music rendered offline, and encodes it with ffmpeg (H.264
+//   and AAC in MP4, or FFV1 and FLAC in Matroska) or writes PNG frames and a
+//   WAV. Without --to it ends where the show ends, at the music's end cue.
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
+#include "assets/assets.h"
+#include "platform/platform.h"
 #include "show/replay.h"
 #include "tools/werule-capture/capture.h"
+#include "tools/werule-capture/encode.h"
+#include "tools/werule-capture/video.h"
+
+enum CaptureMode { MODE_NONE, MODE_STILL, MODE_VIDEO, MODE_FRAMES };
 
 struct CaptureOptions {
+    int mode = MODE_NONE;
     ShowMoment moment = {0, 1, 0};
-    const char* out = nullptr;
+    const char* out = nullptr;   // the PNG, the video file or the frame folder
     int width = 800;    // pixels
     int height = 600;
-    bool haveTime = false;
     bool haveFlash = false;   // --flash given; otherwise the music's cues decide
+    int fps = 60;             // frames a second of show time
+    double from = 0;          // seconds of show time
+    double to = 0;            // seconds; 0 with haveTo false: the end cue
+    bool haveTo = false;
+    bool lossless = false;
+    bool quiet = false;
+    bool stillOption = false;   // --out or --flash given
+    bool videoOption = false;   // --fps, --from, --to, --lossless or --quiet given
 };
+
+// The longest span the flash replay covers.
+static const double MAX_SECONDS = static_cast<int>(REPLAY_MAX_TICKS) / 50.0;
 
 static int usage(const char* problem)
 {
     fprintf(stderr, "werule-capture: %s\n", problem);
     fprintf(stderr,
             "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
-            "[--flash LEVEL]\n");
+            "[--flash LEVEL]\n"
+            "       werule-capture --video OUT.mp4 [--fps N] [--size WxH] [--seed N] "
+            "[--from S] [--to S] [--lossless] [--quiet]\n"
+            "       werule-capture --frames DIR [--fps N] [--size WxH] [--seed N] "
+            "[--from S] [--to S] [--quiet]\n");
     return 2;
 }
 
@@ -37,10 +70,30 @@ static bool readNumber(const char* text, double* value)
     return end != text && *end == 0;
 }
 
+static bool setMode(CaptureOptions* options, int mode, const char** problem)
+{
+    if (options->mode != MODE_NONE) {
+        *problem = "give only one of --at, --video and --frames";
+        return false;
+    }
+    options->mode = mode;
+    return true;
+}
+
 static bool parseOptions(int argc, char** argv, CaptureOptions* options, const char** problem)
 {
     for (int i = 1; i < argc; ++i) {
         const char* name = argv[i];
+        if (strcmp(name, "--lossless") == 0) {
+            options->lossless = true;
+            options->videoOption = true;
+            continue;
+        }
+        if (strcmp(name, "--quiet") == 0) {
+            options->quiet = true;
+            options->videoOption = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             *problem = "an option lacks its value";
             return false;
@@ -53,9 +106,21 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
                 return false;
             }
             options->moment.seconds = number;
-            options->haveTime = true;
+            if (!setMode(options, MODE_STILL, problem)) {
+                return false;
+            }
         } else if (strcmp(name, "--out") == 0) {
             options->out = value;
+            options->stillOption = true;
+        } else if (strcmp(name, "--video") == 0 || strcmp(name, "--frames") == 0) {
+            if (*value == 0) {
+                *problem = "the output name is empty";
+                return false;
+            }
+            options->out = value;
+            if (!setMode(options, name[2] == 'v' ? MODE_VIDEO : MODE_FRAMES, problem)) {
+                return false;
+            }
         } else if (strcmp(name, "--size") == 0) {
             int width = 0, height = 0;
             char rest = 0;
@@ -80,20 +145,71 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
             }
             options->moment.flash = static_cast<float>(number);
             options->haveFlash = true;
+            options->stillOption = true;
+        } else if (strcmp(name, "--fps") == 0) {
+            if (!readNumber(value, &number) || !(number >= static_cast<int>(VIDEO_MIN_FPS)) ||
+                number > static_cast<int>(VIDEO_MAX_FPS) || number != static_cast<double>(static_cast<int>(number))) {
+                *problem = "--fps takes a whole number of frames a second from 1 to 240";
+                return false;
+            }
+            options->fps = static_cast<int>(number);
+            options->videoOption = true;
+        } else if (strcmp(name, "--from") == 0 || strcmp(name, "--to") == 0) {
+            if (!readNumber(value, &number) || !(number >= 0) || number > MAX_SECONDS) {
+                *problem = "--from and --to take seconds of the show from 0 to 600";
+                return false;
+            }
+            if (name[2] == 'f') {
+                options->from = number;
+            } else {
+                options->to = number;
+                options->haveTo = true;
+            }
+            options->videoOption = true;
         } else {
             *problem = "unknown option";
             return false;
         }
     }
-    if (!options->haveTime || options->out == nullptr) {
-        *problem = "--at and --out are needed";
+    if (options->mode == MODE_NONE) {
+        *problem = "give --at (a still), --video or --frames";
+        return false;
+    }
+    if (options->mode == MODE_STILL) {
+        if (options->out == nullptr) {
+            *problem = "--at and --out are needed";
+            return false;
+        }
+        if (options->videoOption) {
+            *problem = "--fps, --from, --to, --lossless and --quiet are for --video and --frames";
+            return false;
+        }
+        return true;
+    }
+    if (options->stillOption) {
+        *problem = "--out and --flash are for stills (--at)";
+        return false;
+    }
+    if (options->mode == MODE_FRAMES && options->lossless) {
+        *problem = "--lossless is for --video; PNG frames are lossless already";
+        return false;
+    }
+    if (options->haveTo && videoFrameAt(options->to, options->fps) <=
+                               videoFrameAt(options->from, options->fps)) {
+        *problem = "--to must come after --from (by at least one frame)";
+        return false;
+    }
+    if (options->mode == MODE_VIDEO && !options->lossless &&
+        (options->width % 2 != 0 || options->height % 2 != 0)) {
+        *problem = "H.264 video needs an even width and height (or give --lossless)";
         return false;
     }
     return true;
 }
 
-// Writes width by height RGB pixels, top row first, as an 8-bit RGB PNG.
-static bool writePng(const char* path, const uint8_t* rgb, int width, int height)
+// Writes width by height RGB pixels, top row first, as an 8-bit RGB PNG
+// at zlib level `level` (-1: the library's default).
+static bool writePng(const char* path, const uint8_t* rgb, int width, int height, int level)
 {
     FILE* file = fopen(path, "wb");
     if (file == nullptr) {
@@ -107,6 +223,9 @@ static bool writePng(const char* path, const uint8_t* rgb, int width, int height
         return false;
     }
     png_init_io(png, file);
+    if (level >= 0) {
+        png_set_compression_level(png, level);
+    }
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -119,13 +238,8 @@ static bool writePng(const char* path, const uint8_t* rgb, int width, int height
     return fclose(file) == 0;
 }
 
-int main(int argc, char** argv)
+static int captureStill(CaptureOptions& options)
 {
-    CaptureOptions options;
-    const char* problem = nullptr;
-    if (!parseOptions(argc, argv, &options, &problem)) {
-        return usage(problem);
-    }
     uint8_t* rgb = static_cast<uint8_t*>(malloc(static_cast<size_t>(options.width) * options.height * 3));
     if (rgb == nullptr) {
         fprintf(stderr, "werule-capture: no memory for %dx%d\n", options.width, options.height);
@@ -145,11 +259,323 @@ int main(int argc, char** argv)
     }
     captureFrame(options.moment, rgb, options.width, options.height);
     closeCapture();
-    const bool written = writePng(options.out, rgb, options.width, options.height);
+    const bool written = writePng(options.out, rgb, options.width, options.height, -1);
     free(rgb);
     if (!written) {
         fprintf(stderr, "werule-capture: cannot write %s\n", options.out);
         return 1;
     }
     return 0;
+}
+
+// ------------------------------------------------------------------ video
+// Main thread, one capture a process.
+static volatile sig_atomic_t interrupted = 0;   // SIGINT or SIGTERM arrived
+static char partialPath[4200];   // the output under its temporary name, "" when none
+static char soundPath[4200];     // the WAV handed to ffmpeg, "" when none
+static float videoFlash[REPLAY_MAX_TICKS];   // flashLevel after tick n at [n - 1]
+static const int SHOW_TICKS_GUESS = 160 * 50;   // ticks scanned first for the end cue
+
+static void noteInterrupt(int)
+{
+    interrupted = 1;
+}
+
+static double secondsNow()
+{
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec + now.tv_nsec * 1e-9;
+}
+
+// Removes what a failed capture has written: the frame folder's files, the
+// temporary WAV and the output under its temporary name.
+static void removePartial(const CaptureOptions& options, int framesWritten)
+{
+    if (soundPath[0] != 0) {
+        unlink(soundPath);
+    }
+    if (partialPath[0] == 0) {
+        return;
+    }
+    if (options.mode == MODE_FRAMES) {
+        char path[4300];
+        for (int frame = 0; frame < framesWritten; ++frame) {
+            snprintf(path, sizeof path, "%s/frame-%06d.png", partialPath, frame);
+            unlink(path);
+        }
+        rmdir(partialPath);
+    } else {
+        unlink(partialPath);
+    }
+}
+
+static int videoFailure(const CaptureOptions& options, int framesWritten, const char* what)
+{
+    if (what != nullptr) {
+        fprintf(stderr, "werule-capture: %s\n", what);
+    }
+    removePartial(options, framesWritten);
+    return 1;
+}
+
+// Claims the temporary name beside the output: a file (video) or a folder
+// (frames) named after it, which nobody else uses.
+static bool claimPartial(const CaptureOptions& options)
+{
+    const char* out = options.out;
+    struct stat info = {};
+    const char* slash = strrchr(out, '/');
+    const int folderLength = slash != nullptr ? static_cast<int>(slash - out) : -1;
+    const char* base = slash != nullptr ? slash + 1 : out;
+    if (*base == 0) {
+        fprintf(stderr, "werule-capture: %s names no file\n", out);
+        return false;
+    }
+    if (folderLength >= 0) {
+        snprintf(partialPath, sizeof partialPath, "%.*s/.%s.partial-%d", folderLength, out, base,
+                 static_cast<int>(getpid()));
+    } else {
+        snprintf(partialPath, sizeof partialPath, ".%s.partial-%d", base, static_cast<int>(getpid()));
+    }
+    if (options.mode == MODE_FRAMES) {
+        if (stat(out, &info) == 0 && (!S_ISDIR(info.st_mode) || rmdir(out) != 0)) {
+            // rmdir takes the folder only when it is empty; it is made again at the end.
+            fprintf(stderr, "werule-capture: %s exists and is not an empty folder\n", out);
+            partialPath[0] = 0;
+            return false;
+        }
+        if (mkdir(partialPath, 0755) != 0) {
+            fprintf(stderr, "werule-capture: cannot make a folder beside %s: %s\n", out,
+                    strerror(errno));
+            partialPath[0] = 0;
+            return false;
+        }
+        snprintf(soundPath, sizeof soundPath, "%s/audio.wav", partialPath);
+        return true;
+    }
+    if (stat(out, &info) == 0 && S_ISDIR(info.st_mode)) {
+        fprintf(stderr, "werule-capture: %s is a folder\n", out);
+        partialPath[0] = 0;
+        return false;
+    }
+    FILE* file = fopen(partialPath, "wbx");
+    if (file == nullptr) {
+        fprintf(stderr, "werule-capture: cannot write beside %s: %s\n", out, strerror(errno));
+        partialPath[0] = 0;
+        return false;
+    }
+    fclose(file);
+    snprintf(soundPath, sizeof soundPath, "%s.wav", partialPath);
+    return true;
+}
+
+// The span's sound at 48,000 Hz, written as a WAV to soundPath.
+static bool writeSound(const CaptureOptions&, int firstFrame, int endFrame, int fps)
+{
+    const int64_t first = videoSampleAt(firstFrame, fps);
+    const int64_t count = videoSampleAt(endFrame, fps) - first;
+    int16_t* samples = static_cast<int16_t*>(malloc(static_cast<size_t>(count) * VIDEO_CHANNELS * 2 + 4));
+    if (samples == nullptr) {
+        return false;
+    }
+    bool written = platMusicRenderStereo(assetMusicIt, assetMusicItSize, VIDEO_SAMPLE_RATE, first,
+                                         count, samples) &&
+                   writeWav(soundPath, samples, count, VIDEO_SAMPLE_RATE, VIDEO_CHANNELS);
+    free(samples);
+    return written;
+}
+
+static void showProgress(int done, int total, double showSeconds, double startedAt, bool last)
+{
+    const double elapsed = secondsNow() - startedAt;
+    const double rate = elapsed > 0 ? done / elapsed : 0;
+    const int left = rate > 0 ? static_cast<int>((total - done) / rate + 0.5) : 0;
+    const int BAR = 30;
+    char bar[BAR + 1];
+    const int filled = total > 0 ? static_cast<int>(static_cast<int64_t>(done) * BAR / total) : BAR;
+    for (int i = 0; i < BAR; ++i) {
+        bar[i] = i < filled ? '#' : '.';
+    }
+    bar[BAR] = 0;
+    fprintf(stderr, "\r[%s] frame %d/%d  show %.2f s  %.1f fps  left %d:%02d ", bar, done, total,
+            showSeconds, rate, left / 60, left % 60);
+    if (last) {
+        fputc('\n', stderr);
+    }
+    fflush(stderr);
+}
+
+static bool startFfmpeg(const CaptureOptions& options, Encoder* encoder)
+{
+    char size[32], rate[16];
+    snprintf(size, sizeof size, "%dx%d", options.width, options.height);
+    snprintf(rate, sizeof rate, "%d", options.fps);
+    const char* argv[48];
+    int n = 0;
+    const char* input[] = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats",
+                           "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                           "-framerate", rate, "-i", "pipe:0", "-f", "wav", "-i", soundPath,
+                           "-map", "0:v:0", "-map", "1:a:0"};
+    // H.264 at a quality that keeps the stars and text sharp; FFV1 in RGB.
+    const char* lossy[] = {"-c:v", "libx264", "-preset", "fast", "-crf", "16",
+                           "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "256k",
+                           "-movflags", "+faststart", "-f", "mp4"};
+    const char* lossless[] = {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0",
+                              "-c:a", "flac", "-f", "matroska"};
+    for (const char* word : input) {
+        argv[n++] = word;
+    }
+    if (options.lossless) {
+        for (const char* word : lossless) {
+            argv[n++] = word;
+        }
+    } else {
+        for (const char* word : lossy) {
+            argv[n++] = word;
+        }
+    }
+    argv[n++] = "-y";
+    argv[n++] = partialPath;
+    argv[n] = nullptr;
+    return startEncoder(argv, encoder);
+}
+
+static int captureVideo(CaptureOptions& options)
+{
+    const int fps = options.fps;
+    if (options.mode == MODE_VIDEO && !findProgram("ffmpeg")) {
+        fprintf(stderr,
+                "werule-capture: the ffmpeg program is not in PATH; --video needs it "
+                "(Debian package ffmpeg), --frames does not\n");
+        return 1;
+    }
+    if (!claimPartial(options)) {
+        return 1;
+    }
+    signal(SIGINT, noteInterrupt);
+    signal(SIGTERM, noteInterrupt);
+
+    // The flash of every tick the capture runs, and the end of the show.
+    const int firstFrame = videoFrameAt(options.from, fps);
+    int endFrame = options.haveTo ? videoFrameAt(options.to, fps) : 0;
+    // Without --to, the first try covers the show's 144 s with room to spare.
+    int ticks = options.haveTo ? videoTicksAt(endFrame, fps) : SHOW_TICKS_GUESS;
+    int endCueTick = 0;
+    if (!replayCueLevels(VIDEO_SAMPLE_RATE, ticks, videoFlash, &endCueTick)) {
+        return videoFailure(options, 0, "the music module does not load");
+    }
+    if (!options.haveTo && endCueTick == 0) {
+        ticks = REPLAY_MAX_TICKS;
+        replayCueLevels(VIDEO_SAMPLE_RATE, ticks, videoFlash, &endCueTick);
+    }
+    if (!options.haveTo) {
+        if (endCueTick == 0) {
+            return videoFailure(options, 0, "the music never reaches its end cue; give --to");
+        }
+        endFrame = videoFrameAfterTick(endCueTick, fps);
+        if (endFrame <= firstFrame) {
+            char problem[128];
+            snprintf(problem, sizeof problem, "--from is after the end of the show at %.2f s",
+                     static_cast<double>(endFrame) / fps);
+            return videoFailure(options, 0, problem);
+        }
+    }
+    if (!writeSound(options, firstFrame, endFrame, fps)) {
+        return videoFailure(options, 0, "cannot render or write the sound");
+    }
+
+    const size_t frameBytes = static_cast<size_t>(options.width) * options.height * 3;
+    uint8_t* rgb = static_cast<uint8_t*>(malloc(frameBytes));
+    if (rgb == nullptr) {
+        return videoFailure(options, 0, "no memory for a frame");
+    }
+    if (!openCapture(options.width, options.height)) {
+        free(rgb);
+        return videoFailure(options, 0, "no offscreen GL context");
+    }
+    Encoder encoder = {0, -1};
+    if (options.mode == MODE_VIDEO && !startFfmpeg(options, &encoder)) {
+        closeCapture();
+        free(rgb);
+        return videoFailure(options, 0, "cannot start ffmpeg");
+    }
+
+    startVideoShow(options.moment.seed, fps, firstFrame, videoFlash, ticks);
+    const int total = endFrame - firstFrame;
+    const double startedAt = secondsNow();
+    double shownAt = 0;
+    int done = 0;
+    const char* problem = nullptr;
+    char framePath[4400];
+    for (; done < total && problem == nullptr; ++done) {
+        if (interrupted) {
+            problem = "interrupted";
+            break;
+        }
+        const int frame = firstFrame + done;
+        advanceVideoTo(frame);
+        drawAndReadFrame(rgb, options.width, options.height);
+        if (options.mode == MODE_VIDEO) {
+            if (!feedEncoder(&encoder, rgb, frameBytes)) {
+                problem = "ffmpeg stopped taking frames";
+            }
+        } else {
+            snprintf(framePath, sizeof framePath, "%s/frame-%06d.png", partialPath, done);
+            if (!writePng(framePath, rgb, options.width, options.height, 3)) {
+                problem = "cannot write a frame";
+            }
+        }
+        const double now = secondsNow();
+        if (!options.quiet && now - shownAt >= 0.25) {
+            showProgress(done + 1, total, static_cast<double>(frame) / fps, startedAt, false);
+            shownAt = now;
+        }
+    }
+    closeCapture();
+    free(rgb);
+    if (!options.quiet) {
+        showProgress(done, total, static_cast<double>(firstFrame + done) / fps, startedAt, true);
+    }
+    if (options.mode == MODE_VIDEO) {
+        if (problem != nullptr) {
+            abortEncoder(&encoder);
+        } else if (!finishEncoder(&encoder)) {
+            problem = "ffmpeg failed";
+        }
+        if (problem == nullptr) {
+            unlink(soundPath);
+            soundPath[0] = 0;
+        }
+    } else {
+        soundPath[0] = 0;   // audio.wav belongs to the folder from here on
+    }
+    if (problem != nullptr) {
+        if (options.mode == MODE_FRAMES) {
+            snprintf(soundPath, sizeof soundPath, "%s/audio.wav", partialPath);
+        }
+        return videoFailure(options, done, problem);
+    }
+    if (rename(partialPath, options.out) != 0) {
+        fprintf(stderr, "werule-capture: cannot name the result %s: %s\n", options.out,
+                strerror(errno));
+        if (options.mode == MODE_FRAMES) {
+            snprintf(soundPath, sizeof soundPath, "%s/audio.wav", partialPath);
+        }
+        return videoFailure(options, total, nullptr);
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    CaptureOptions options;
+    const char* problem = nullptr;
+    if (!parseOptions(argc, argv, &options, &problem)) {
+        return usage(problem);
+    }
+    if (options.mode == MODE_STILL) {
+        return captureStill(options);
+    }
+    return captureVideo(options);
 }

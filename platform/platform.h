@@ -142,9 +142,12 @@ int platSoundLatencyUs();
 // the module does not load. Any thread, one scan at a time.
 bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
                             uint32_t* positions, int count);
-// The same offline playback heard: frames firstFrame .. firstFrame+count-1
-// (counted from the start) as count interleaved 16-bit stereo pairs in
-// samples; false when the module does not load. Any thread.
+// The same offline playback heard, without dither: frames firstFrame ..
+// firstFrame+count-1 (counted from the start) as count interleaved 16-bit
+// stereo pairs in samples; false when the module does not load. Rendered in
+// blocks of PLAT_RENDER_BLOCK_FRAMES from the start, so any span is the same
+// stretch of a render of the whole. Any thread.
+enum { PLAT_RENDER_BLOCK_FRAMES = 1024 };
 bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64_t firstFrame,
                            int64_t count, int16_t* samples);
 

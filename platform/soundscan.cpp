@@ -11,14 +11,18 @@ namespace {
 enum { SCAN_BLOCK_FRAMES = 1024 };   // frames rendered per call
 
 // ---- state (the calling thread's, one scan at a time)
-int16_t scanBuffer[SCAN_BLOCK_FRAMES * 2];   // rendered samples, discarded
+int16_t scanBuffer[PLAT_RENDER_BLOCK_FRAMES * 2];   // rendered stereo or mono frames
 
 // The module as the show loads it: from order 0, row 0, looping forever.
+// Without dither, whose noise libopenmpt seeds afresh for every module, the
+// 16-bit render is the same on every run.
 openmpt_module* openScanModule(const void* data, size_t length) {
     openmpt_module* module = openmpt_module_create_from_memory2(
         data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
         nullptr, nullptr, nullptr);
-    if (module) openmpt_module_set_repeat_count(module, -1);
+    if (!module) return nullptr;
+    openmpt_module_set_repeat_count(module, -1);
+    openmpt_module_ctl_set_integer(module, "dither", 0);
     return module;
 }
 
@@ -55,28 +59,23 @@ bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64
     if (!data || length == 0 || frequency <= 0 || firstFrame < 0 || count < 0) return false;
     openmpt_module* module = openScanModule(data, length);
     if (!module) return false;
-    // The frames before the span are rendered and dropped, so the span
-    // sounds as it does when playback runs from the start.
-    int64_t skipped = 0;
-    while (skipped < firstFrame) {
-        int64_t left = firstFrame - skipped;
-        size_t want = left < SCAN_BLOCK_FRAMES ? (size_t)left : (size_t)SCAN_BLOCK_FRAMES;
-        size_t got = openmpt_module_read_interleaved_stereo(module, frequency, want, scanBuffer);
-        if (got == 0) break;   // cannot happen while looping; never spin
-        skipped += (int64_t)got;
-    }
+    // libopenmpt's rounding follows the calls' boundaries, so the blocks are
+    // laid from the first frame of the music on, whatever the span, and the
+    // frames before the span are rendered and dropped.
+    const int64_t endFrame = firstFrame + count;
     int64_t rendered = 0;
-    while (rendered < count) {
-        int64_t left = count - rendered;
-        size_t want = left < SCAN_BLOCK_FRAMES ? (size_t)left : (size_t)SCAN_BLOCK_FRAMES;
-        size_t got = openmpt_module_read_interleaved_stereo(module, frequency, want,
-                                                            samples + rendered * 2);
-        if (got == 0) break;
+    while (rendered < endFrame) {
+        size_t got = openmpt_module_read_interleaved_stereo(module, frequency,
+                                                            PLAT_RENDER_BLOCK_FRAMES, scanBuffer);
+        if (got == 0) break;   // cannot happen while looping; never spin
+        int64_t from = rendered > firstFrame ? rendered : firstFrame;
+        int64_t to = rendered + (int64_t)got < endFrame ? rendered + (int64_t)got : endFrame;
+        for (int64_t frame = from; frame < to; frame++) {
+            samples[(frame - firstFrame) * 2] = scanBuffer[(frame - rendered) * 2];
+            samples[(frame - firstFrame) * 2 + 1] = scanBuffer[(frame - rendered) * 2 + 1];
+        }
         rendered += (int64_t)got;
     }
-    for (int64_t frame = rendered; frame < count; frame++) {
-        samples[frame * 2] = samples[frame * 2 + 1] = 0;
-    }
     openmpt_module_destroy(module);
-    return skipped == firstFrame;
+    return rendered >= endFrame;
 }

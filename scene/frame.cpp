@@ -55,7 +55,7 @@ void drawQuad(float height, float width, unsigned name)
 // Any thread.
 int panelAlpha(float t)
 {
-    return std::abs(static_cast<int>(std::sin(0.02f * t) * 255.0));
+    return std::abs(static_cast<int>(std::sin(static_cast<double>(0.02f * t)) * 255.0));
 }
 
 // Main thread.
@@ -110,9 +110,12 @@ static void drawFloatingMesh()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glColor4f(1, 1, 1, 0.8f);
     glPushMatrix();
-    const float x = static_cast<float>(std::cos(0.1f * showTimeNow()));
-    const float y = static_cast<float>(0.5 * std::sin(0.1f * showTimeNow()) + 1);
-    const float z = static_cast<float>(std::sin(MESH_Z_RATE * showTimeNow()) - 5);
+    // The products are single precision; sine and cosine are taken in double.
+    const float x = static_cast<float>(std::cos(static_cast<double>(0.1f * showTimeNow())));
+    const float y =
+        static_cast<float>(0.5 * std::sin(static_cast<double>(0.1f * showTimeNow())) + 1);
+    const float z =
+        static_cast<float>(std::sin(static_cast<double>(MESH_Z_RATE * showTimeNow())) - 5);
     glTranslatef(x, y, z);
     glRotatef(5 * showTimeNow(), 0, 1, 0.5f);
     glMatrixMode(GL_TEXTURE);

@@ -109,7 +109,9 @@ void captureFrame(const ShowMoment& moment, uint8_t* rgb, int width, int height)
     drawAndReadFrame(rgb, width, height);
 }
 
-void drawAndReadFrame(uint8_t* rgb, int width, int height)
+// Draws the frame of the present state and reads the whole drawable back
+// in format (GL_RGB or GL_BGRA), bottom row first. Main thread.
+static void drawAndReadBack(uint8_t* pixels, int width, int height, GLenum format)
 {
     drawFrame();
     glFinish();
@@ -117,7 +119,12 @@ void drawAndReadFrame(uint8_t* rgb, int width, int height)
     glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
     glReadBuffer(static_cast<GLenum>(drawBuffer));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glReadPixels(0, 0, width, height, format, GL_UNSIGNED_BYTE, pixels);
+}
+
+void drawAndReadFrame(uint8_t* rgb, int width, int height)
+{
+    drawAndReadBack(rgb, width, height, GL_RGB);
     // GL gives the bottom row first; a picture file starts with the top row.
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     uint8_t* swap = static_cast<uint8_t*>(malloc(rowBytes));
@@ -130,4 +137,9 @@ void drawAndReadFrame(uint8_t* rgb, int width, int height)
         memcpy(rgb + bottom * rowBytes, swap, rowBytes);
     }
     free(swap);
+}
+
+void drawAndReadFrameBgra(uint8_t* bgra, int width, int height)
+{
+    drawAndReadBack(bgra, width, height, GL_BGRA);
 }

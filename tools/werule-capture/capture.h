@@ -46,3 +46,6 @@ void closeCapture();
 void captureFrame(const ShowMoment& moment, uint8_t* rgb, int width, int height);
 // Draws the frame of the show's present state and reads it back the same way.
 void drawAndReadFrame(uint8_t* rgb, int width, int height);
+// The same frame as GL holds it, the cheapest to read: width * height
+// pixels of the bytes B, G, R, A, bottom row first.
+void drawAndReadFrameBgra(uint8_t* bgra, int width, int height);

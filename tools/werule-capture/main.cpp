@@ -413,12 +413,13 @@ static bool startFfmpeg(const CaptureOptions& options, Encoder* encoder)
     snprintf(rate, sizeof rate, "%d", options.fps);
     const char* argv[48];
     int n = 0;
+    // The frames come as GL reads them fastest: BGRA, bottom row first.
     const char* input[] = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats",
-                           "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                           "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size,
                            "-framerate", rate, "-i", "pipe:0", "-f", "wav", "-i", soundPath,
-                           "-map", "0:v:0", "-map", "1:a:0"};
+                           "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip"};
     // H.264 at a quality that keeps the stars and text sharp; FFV1 in RGB.
-    const char* lossy[] = {"-c:v", "libx264", "-preset", "fast", "-crf", "16",
+    const char* lossy[] = {"-c:v", "libx264", "-preset", "superfast", "-crf", "16",
                            "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "256k",
                            "-movflags", "+faststart", "-f", "mp4"};
     const char* lossless[] = {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0",
@@ -485,19 +486,20 @@ static int captureVideo(CaptureOptions& options)
         return videoFailure(options, 0, "cannot render or write the sound");
     }
 
-    const size_t frameBytes = static_cast<size_t>(options.width) * options.height * 3;
-    uint8_t* rgb = static_cast<uint8_t*>(malloc(frameBytes));
-    if (rgb == nullptr) {
+    const int pixelBytes = options.mode == MODE_VIDEO ? 4 : 3;
+    const size_t frameBytes = static_cast<size_t>(options.width) * options.height * pixelBytes;
+    uint8_t* pixels = static_cast<uint8_t*>(malloc(frameBytes));
+    if (pixels == nullptr) {
         return videoFailure(options, 0, "no memory for a frame");
     }
     if (!openCapture(options.width, options.height)) {
-        free(rgb);
+        free(pixels);
         return videoFailure(options, 0, "no offscreen GL context");
     }
     Encoder encoder = {0, -1};
     if (options.mode == MODE_VIDEO && !startFfmpeg(options, &encoder)) {
         closeCapture();
-        free(rgb);
+        free(pixels);
         return videoFailure(options, 0, "cannot start ffmpeg");
     }
 
@@ -515,14 +517,15 @@ static int captureVideo(CaptureOptions& options)
         }
         const int frame = firstFrame + done;
         advanceVideoTo(frame);
-        drawAndReadFrame(rgb, options.width, options.height);
         if (options.mode == MODE_VIDEO) {
-            if (!feedEncoder(&encoder, rgb, frameBytes)) {
+            drawAndReadFrameBgra(pixels, options.width, options.height);
+            if (!feedEncoder(&encoder, pixels, frameBytes)) {
                 problem = "ffmpeg stopped taking frames";
             }
         } else {
+            drawAndReadFrame(pixels, options.width, options.height);
             snprintf(framePath, sizeof framePath, "%s/frame-%06d.png", partialPath, done);
-            if (!writePng(framePath, rgb, options.width, options.height, 3)) {
+            if (!writePng(framePath, pixels, options.width, options.height, 3)) {
                 problem = "cannot write a frame";
             }
         }
@@ -533,7 +536,7 @@ static int captureVideo(CaptureOptions& options)
         }
     }
     closeCapture();
-    free(rgb);
+    free(pixels);
     if (!options.quiet) {
         showProgress(done, total, static_cast<double>(firstFrame + done) / fps, startedAt, true);
     }

@@ -1,0 +1,138 @@
+// Capture speed relative to real time (seconds of show per second of
+// work) for a 5 s span at 60 frames a second, on the offscreen context
+// (Mesa's llvmpipe with its default threads):
+//
+//   Frames/<width>/<height>: the frames drawn and read back, as the tool
+//   does for each frame of a video, without any encoding (in a child process, so every
+//   size gets a fresh context and scene);
+//   Encoded/<width>/<height>: the werule-capture tool run end to end with
+//   --video (H.264 and AAC through ffmpeg), start-up, the music's replay and
+//   sound render included.
+#include <benchmark/benchmark.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "show/replay.h"
+#include "tools/werule-capture/capture.h"
+#include "tools/werule-capture/video.h"
+
+namespace {
+
+const double FROM = 74;    // seconds of show: the first flash lies in the span
+const double SPAN = 5;
+const int FPS = 60;
+float flash[REPLAY_MAX_TICKS];
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Runs in the child: draws and reads back the span's frames; the seconds
+// they took, or a negative number when no context opens.
+double drawSpan(int width, int height)
+{
+    const int first = videoFrameAt(FROM, FPS);
+    const int end = videoFrameAt(FROM + SPAN, FPS);
+    int endCueTick = 0;
+    if (!replayCueLevels(VIDEO_SAMPLE_RATE, videoTicksAt(end, FPS), flash, &endCueTick) ||
+        !openCapture(width, height)) {
+        return -1;
+    }
+    uint8_t* bgra = static_cast<uint8_t*>(malloc(static_cast<size_t>(width) * height * 4));
+    startVideoShow(1, FPS, first, flash, videoTicksAt(end, FPS));
+    const auto start = std::chrono::steady_clock::now();
+    for (int frame = first; frame < end; ++frame) {
+        advanceVideoTo(frame);
+        drawAndReadFrameBgra(bgra, width, height);
+    }
+    const double seconds = secondsSince(start);
+    free(bgra);
+    closeCapture();
+    return seconds;
+}
+
+void Frames(benchmark::State& state)
+{
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    double seconds = -1;
+    for (auto _ : state) {
+        int ends[2];
+        if (pipe(ends) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            close(ends[0]);
+            const double taken = drawSpan(width, height);
+            const ssize_t written = write(ends[1], &taken, sizeof taken);
+            _exit(written == sizeof taken ? 0 : 1);
+        }
+        close(ends[1]);
+        if (read(ends[0], &seconds, sizeof seconds) != sizeof seconds) {
+            seconds = -1;
+        }
+        close(ends[0]);
+        waitpid(child, nullptr, 0);
+        state.SetIterationTime(seconds > 0 ? seconds : 1);
+    }
+    if (!(seconds > 0)) {
+        state.SkipWithError("no offscreen GL context");
+        return;
+    }
+    state.counters["realtime_x"] = SPAN / seconds;
+    state.counters["frames_per_s"] = SPAN * FPS / seconds;
+    printf("frames only, %dx%d: %.2f s of show per second (%.1f frames a second)\n", width, height,
+           SPAN / seconds, SPAN * FPS / seconds);
+}
+
+void Encoded(benchmark::State& state)
+{
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    char folder[] = "/tmp/werule-bench-capture-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    char command[512];
+    snprintf(command, sizeof command,
+             "env -u DISPLAY -u WAYLAND_DISPLAY %s --quiet --video %s/bench.mp4 --fps %d "
+             "--size %dx%d --from %g --to %g",
+             WERULE_CAPTURE_TOOL, folder, FPS, width, height, FROM, FROM + SPAN);
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const int status = system(command);
+        seconds = secondsSince(start);
+        state.SetIterationTime(seconds);
+        if (status != 0) {
+            state.SkipWithError("werule-capture failed");
+            break;
+        }
+    }
+    snprintf(command, sizeof command, "rm -rf %s", folder);
+    if (system(command) != 0) {
+        fprintf(stderr, "cannot remove %s\n", folder);
+    }
+    state.counters["realtime_x"] = SPAN / seconds;
+    printf("encoded (whole tool), %dx%d: %.2f s of show per second\n", width, height,
+           SPAN / seconds);
+}
+
+BENCHMARK(Frames)->Args({800, 600})->Args({1920, 1080})->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(Encoded)->Args({800, 600})->Args({1920, 1080})->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

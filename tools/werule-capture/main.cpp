@@ -147,8 +147,8 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
             options->haveFlash = true;
             options->stillOption = true;
         } else if (strcmp(name, "--fps") == 0) {
-            if (!readNumber(value, &number) || !(number >= static_cast<int>(VIDEO_MIN_FPS)) ||
-                number > static_cast<int>(VIDEO_MAX_FPS) || number != static_cast<double>(static_cast<int>(number))) {
+            if (!readNumber(value, &number) || !(number >= VIDEO_MIN_FPS) ||
+                number > VIDEO_MAX_FPS || number != static_cast<double>(static_cast<int>(number))) {
                 *problem = "--fps takes a whole number of frames a second from 1 to 240";
                 return false;
             }

@@ -6,12 +6,10 @@
 
 #include <cstdint>
 
-enum {
-    VIDEO_MIN_FPS = 1,
-    VIDEO_MAX_FPS = 240,
-    VIDEO_SAMPLE_RATE = 48000,   // Hz, the sound's clock
-    VIDEO_CHANNELS = 2,
-};
+inline constexpr int VIDEO_MIN_FPS = 1;
+inline constexpr int VIDEO_MAX_FPS = 240;
+inline constexpr int VIDEO_SAMPLE_RATE = 48000;   // Hz, the sound's clock
+inline constexpr int VIDEO_CHANNELS = 2;
 
 // Ticks run by frame k: floor(k / fps / 0.02 s), in whole numbers.
 int videoTicksAt(int frame, int fps);

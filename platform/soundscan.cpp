@@ -1,14 +1,13 @@
 // Offline playback of a module: the positions it reaches at fixed steps of
 // time, and its sound over a span of time, rendered by libopenmpt as the
-// output device would render them, with no device. Kept apart from sound.cpp so that programs and tests that fake
-// the live sound calls can still use it.
+// output device would render them, with no device. Kept apart from
+// sound.cpp so that programs and tests that fake the live sound calls can
+// still use it.
 #include "platform/platform.h"
 
 #include <libopenmpt/libopenmpt.h>
 
 namespace {
-
-enum { SCAN_BLOCK_FRAMES = 1024 };   // frames rendered per call
 
 // ---- state (the calling thread's, one scan at a time)
 int16_t scanBuffer[PLAT_RENDER_BLOCK_FRAMES * 2];   // rendered stereo or mono frames
@@ -41,7 +40,8 @@ bool platMusicScanPositions(const void* data, size_t length, int frequency, int 
         int64_t target = (int64_t)step * frequency * stepMs / 1000;
         while (rendered < target) {
             int64_t left = target - rendered;
-            size_t want = left < SCAN_BLOCK_FRAMES ? (size_t)left : (size_t)SCAN_BLOCK_FRAMES;
+            size_t want = left < PLAT_RENDER_BLOCK_FRAMES ? (size_t)left
+                                                          : (size_t)PLAT_RENDER_BLOCK_FRAMES;
             size_t got = openmpt_module_read_mono(module, frequency, want, scanBuffer);
             if (got == 0) break;   // cannot happen while looping; never spin
             rendered += (int64_t)got;

@@ -371,7 +371,7 @@ static bool claimPartial(const CaptureOptions& options)
 }
 
 // The span's sound at 48,000 Hz, written as a WAV to soundPath.
-static bool writeSound(const CaptureOptions&, int firstFrame, int endFrame, int fps)
+static bool writeSound(int firstFrame, int endFrame, int fps)
 {
     const int64_t first = videoSampleAt(firstFrame, fps);
     const int64_t count = videoSampleAt(endFrame, fps) - first;
@@ -482,7 +482,7 @@ static int captureVideo(CaptureOptions& options)
             return videoFailure(options, 0, problem);
         }
     }
-    if (!writeSound(options, firstFrame, endFrame, fps)) {
+    if (!writeSound(firstFrame, endFrame, fps)) {
         return videoFailure(options, 0, "cannot render or write the sound");
     }
 

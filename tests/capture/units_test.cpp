@@ -19,7 +19,7 @@ TEST(VideoClock, TicksAreTheWholeTwentyMillisecondStepsUpToEachFrame)
 {
     for (int fps = VIDEO_MIN_FPS; fps <= VIDEO_MAX_FPS; ++fps) {
         for (int frame = 0; frame < 20 * fps; ++frame) {
-            const int ticks = videoTicksAt(frame, fps);
+            const int ticks = ticksAtFrame(frame, fps);
             // Tick n runs at n / 50 s: the last one due is no later than the
             // frame's time and the next one later than it (in exact fractions).
             ASSERT_LE(static_cast<int64_t>(ticks) * fps, static_cast<int64_t>(frame) * 50)
@@ -55,8 +55,8 @@ TEST(VideoClock, TheShowEndsAtTheFirstFrameThatFollowsTheEndCueTick)
     for (int fps = VIDEO_MIN_FPS; fps <= VIDEO_MAX_FPS; ++fps) {
         for (int tick = 1; tick < 400; tick += 7) {
             const int end = videoFrameAfterTick(tick, fps);
-            ASSERT_GE(videoTicksAt(end, fps), tick) << fps << " fps, tick " << tick;
-            ASSERT_LT(videoTicksAt(end - 1, fps), tick) << fps << " fps, tick " << tick;
+            ASSERT_GE(ticksAtFrame(end, fps), tick) << fps << " fps, tick " << tick;
+            ASSERT_LT(ticksAtFrame(end - 1, fps), tick) << fps << " fps, tick " << tick;
         }
     }
     EXPECT_EQ(videoFrameAt(74.4, 30), 2232);
@@ -120,7 +120,7 @@ TEST(VideoShow, AStartInTheMiddleIsTheStateOfPlayingFromTheBeginning)
         if (fps == 60) {
             // The still tool's state at the same time is the 60 fps video's.
             for (int frame : {1, 61, 1000, last}) {
-                const int ticks = videoTicksAt(frame, 60);
+                const int ticks = ticksAtFrame(frame, 60);
                 setShowStateAt({frame / 60.0, seed, ticks > 0 ? levels[ticks - 1] : 0.0f});
                 expectSameState(played[frame], currentState(), "the still", frame);
             }

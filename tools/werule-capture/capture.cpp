@@ -20,7 +20,6 @@
 // Main thread only.
 static bool scenePrepared = false;   // prepareScene has run in this process
 
-static const int TICKS_PER_SECOND = 50;    // 20 ms cue timer
 static const int FRAMES_PER_SECOND = 60;   // the display the flips are replayed for
 // Keeps a time given in decimal, like 0.3 s, on the tick it names.
 static const double TIME_SLACK = 1e-9;     // ticks or frames
@@ -30,7 +29,7 @@ int ticksAt(double seconds)
     if (!(seconds > 0)) {
         return 0;
     }
-    return static_cast<int>(std::floor(seconds * TICKS_PER_SECOND + TIME_SLACK));
+    return static_cast<int>(std::floor(seconds * static_cast<int>(CUE_TICKS_PER_SECOND) + TIME_SLACK));
 }
 
 int framesBefore(double seconds)
@@ -39,6 +38,11 @@ int framesBefore(double seconds)
         return 0;
     }
     return static_cast<int>(std::ceil(seconds * FRAMES_PER_SECOND - TIME_SLACK));
+}
+
+int ticksAtFrame(int frame, int fps)
+{
+    return static_cast<int>(static_cast<int64_t>(frame) * CUE_TICKS_PER_SECOND / fps);
 }
 
 void replayTick()
@@ -69,7 +73,7 @@ void replayShowTo(unsigned seed, int frames, int fps, int ticks)
     int ticksRun = 0;
     for (int frame = 0; frame < frames; ++frame) {
         // Frame k is drawn at k / fps s, after the ticks up to that time.
-        const int due = static_cast<int>(static_cast<int64_t>(frame) * TICKS_PER_SECOND / fps);
+        const int due = ticksAtFrame(frame, fps);
         for (; ticksRun < due && ticksRun < ticks; ++ticksRun) {
             replayTick();
         }

@@ -15,6 +15,9 @@ struct ShowMoment {
 int ticksAt(double seconds);
 // Frames a 60-per-second main loop has drawn before `seconds` (from 0 on).
 int framesBefore(double seconds);
+// Ticks run by frame k of a loop drawing fps frames a second: floor(k / fps
+// / 0.02 s), in whole numbers.
+int ticksAtFrame(int frame, int fps);
 
 // One tick of the show clock as the cue timer runs it: showTime + 0.2 and
 // the stars moved. Main thread (no timer runs in a capture).

@@ -461,7 +461,7 @@ static int captureVideo(CaptureOptions& options)
     const int firstFrame = videoFrameAt(options.from, fps);
     int endFrame = options.haveTo ? videoFrameAt(options.to, fps) : 0;
     // Without --to, the first try covers the show's 144 s with room to spare.
-    int ticks = options.haveTo ? videoTicksAt(endFrame, fps) : SHOW_TICKS_GUESS;
+    int ticks = options.haveTo ? ticksAtFrame(endFrame, fps) : SHOW_TICKS_GUESS;
     int endCueTick = 0;
     if (!replayCueLevels(VIDEO_SAMPLE_RATE, ticks, videoFlash, &endCueTick)) {
         return videoFailure(options, 0, "the music module does not load");

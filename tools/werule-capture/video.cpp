@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/shared.h"
+#include "show/cues.h"
 #include "tools/werule-capture/capture.h"
 
 // ------------------------------------------------------------------ state
@@ -11,13 +12,6 @@ static int videoFps = 60;                 // frames a second of show time
 static int videoTicksRun = 0;             // ticks replayed so far
 static const float* videoLevels = nullptr;   // flashLevel after tick n at [n - 1]
 static int videoLevelCount = 0;
-
-static const int TICKS_PER_SECOND = 50;
-
-int videoTicksAt(int frame, int fps)
-{
-    return static_cast<int>(static_cast<int64_t>(frame) * TICKS_PER_SECOND / fps);
-}
 
 int64_t videoSampleAt(int frame, int fps)
 {
@@ -32,8 +26,8 @@ int videoFrameAt(double seconds, int fps)
 int videoFrameAfterTick(int tick, int fps)
 {
     // The smallest k with k * 50 / fps >= tick.
-    return static_cast<int>((static_cast<int64_t>(tick) * fps + TICKS_PER_SECOND - 1) /
-                            TICKS_PER_SECOND);
+    return static_cast<int>((static_cast<int64_t>(tick) * fps + CUE_TICKS_PER_SECOND - 1) /
+                            CUE_TICKS_PER_SECOND);
 }
 
 static void setFlashAfterTicks()
@@ -50,14 +44,14 @@ void startVideoShow(unsigned seed, int fps, int firstFrame, const float* levels,
     videoFps = fps;
     videoLevels = levels;
     videoLevelCount = levelCount;
-    videoTicksRun = videoTicksAt(firstFrame, fps);
+    videoTicksRun = ticksAtFrame(firstFrame, fps);
     replayShowTo(seed, firstFrame, fps, videoTicksRun);
     setFlashAfterTicks();
 }
 
 void advanceVideoTo(int frame)
 {
-    const int due = videoTicksAt(frame, videoFps);
+    const int due = ticksAtFrame(frame, videoFps);
     for (; videoTicksRun < due; ++videoTicksRun) {
         replayTick();
     }

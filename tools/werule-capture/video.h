@@ -11,8 +11,6 @@ inline constexpr int VIDEO_MAX_FPS = 240;
 inline constexpr int VIDEO_SAMPLE_RATE = 48000;   // Hz, the sound's clock
 inline constexpr int VIDEO_CHANNELS = 2;
 
-// Ticks run by frame k: floor(k / fps / 0.02 s), in whole numbers.
-int videoTicksAt(int frame, int fps);
 // The first sound frame (at VIDEO_SAMPLE_RATE) of picture frame k: k / fps
 // seconds rounded to the nearest sample, so every picture frame has 48000 /
 // fps samples when that divides and the rounding never adds up otherwise.

@@ -20,13 +20,6 @@
 
 namespace {
 
-class OffscreenEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(openCapture(PROBE_WIDTH, PROBE_HEIGHT)) << "no offscreen GL context"; }
-    void TearDown() override { closeCapture(); }
-};
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new OffscreenEnvironment);
-
 Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
 {
     Frame frame;

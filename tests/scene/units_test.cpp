@@ -25,13 +25,6 @@
 
 namespace {
 
-class OffscreenEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(openCapture(PROBE_WIDTH, PROBE_HEIGHT)) << "no offscreen GL context"; }
-    void TearDown() override { closeCapture(); }
-};
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new OffscreenEnvironment);
-
 // Puts back the view and base state the intro's window leaves.
 void restoreView()
 {

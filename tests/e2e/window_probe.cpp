@@ -93,9 +93,12 @@ static int close(const char* title)
     event.xclient.format = 32;
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
-    return 0;
+    Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+    // Wait until the server has taken the request. A client that flushes and
+    // exits at once can lose it: a busy server may see the connection hang up
+    // before it reads what was written, and then drops the client unread.
+    XSync(display, False);
+    return sent != 0 ? 0 : 1;
 }
 
 static int bands(int top)

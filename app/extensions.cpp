@@ -58,7 +58,7 @@ static Result resolveAndCall(Args... args)
 }
 
 // The stub of each entry, named by its index and the GL function's signature.
-#define EXTENSION_STUB(index, result, ...) \
+#define EXTENSION_STUB(index, result, ...)                                                         \
     reinterpret_cast<ExtensionProc>(&resolveAndCall<index, result, __VA_ARGS__>)
 
 const ExtensionProc extensionStubs[EXTENSION_COUNT] = {

@@ -12,10 +12,7 @@
 #include <GL/gl.h>
 
 // One index per entry; the show calls only glMultiTexCoord3fvARB.
-enum ExtensionIndex {
-    EXT_MULTI_TEX_COORD_3FV_ARB = 0,
-    EXTENSION_COUNT
-};
+enum ExtensionIndex { EXT_MULTI_TEX_COORD_3FV_ARB = 0, EXTENSION_COUNT };
 
 using ExtensionProc = void (*)();
 

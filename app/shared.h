@@ -24,9 +24,9 @@ extern std::atomic<float> flashLevel;
 extern std::atomic<uint8_t> quitRequested;
 
 // Main thread only.
-extern uint8_t windowActive;    // 1 unless the window is minimised
-extern uint8_t fullscreen;      // 1 while the display mode is changed
-extern uint8_t keyDown[256];    // by virtual-key code, 1 from key-down to key-up
+extern uint8_t windowActive;  // 1 unless the window is minimised
+extern uint8_t fullscreen;    // 1 while the display mode is changed
+extern uint8_t keyDown[256];  // by virtual-key code, 1 from key-down to key-up
 
 // Written once at start-up, before the cue timer starts; read by the tick.
 extern uint32_t musicHandle;

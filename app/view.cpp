@@ -34,7 +34,7 @@ void resizeView(int width, int height)
     glMateriali(GL_FRONT, GL_SHININESS, 128);
     glDepthFunc(GL_LEQUAL);
     glMatrixMode(GL_MODELVIEW);
-    glClearDepth(20.0);   // clamped by GL to 1.0
+    glClearDepth(20.0);  // clamped by GL to 1.0
     glEnable(GL_COLOR_MATERIAL);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glEnable(GL_TEXTURE_2D);

@@ -12,6 +12,6 @@ bool setBaseState();
 struct ViewBand {
     int y;
     int height;
-    double exactHeight;   // untruncated band height
+    double exactHeight;  // untruncated band height
 };
 ViewBand viewBandFor(int height);

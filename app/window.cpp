@@ -4,10 +4,10 @@
 #include "app/view.h"
 
 // --- window state (main thread) ----------------------------------------
-bool videoStarted;     // the video subsystem is up (the "window class")
-bool windowCreated;    // the window exists
-bool drawableHeld;     // its drawable is held (the "device context")
-bool contextCreated;   // the GL context exists
+bool videoStarted;    // the video subsystem is up (the "window class")
+bool windowCreated;   // the window exists
+bool drawableHeld;    // its drawable is held (the "device context")
+bool contextCreated;  // the GL context exists
 
 // The pixel format asked for: colour bits from the first openWindow, depth
 // 32, double buffered, no alpha, no accumulation or stencil.
@@ -141,15 +141,9 @@ void closeWindow()
 long windowProc(const PlatMessage* message)
 {
     switch (message->type) {
-    case PLAT_MSG_SIZE:
-        resizeView(message->lParam & 0xFFFF, message->lParam >> 16);
-        return 0;
-    case PLAT_MSG_ACTIVATE:
-        windowActive = (message->wParam >> 16) == 0 ? 1 : 0;
-        return 0;
-    case PLAT_MSG_CLOSE:
-        platPostQuitMessage(0);
-        return 0;
+    case PLAT_MSG_SIZE: resizeView(message->lParam & 0xFFFF, message->lParam >> 16); return 0;
+    case PLAT_MSG_ACTIVATE: windowActive = (message->wParam >> 16) == 0 ? 1 : 0; return 0;
+    case PLAT_MSG_CLOSE: platPostQuitMessage(0); return 0;
     case PLAT_MSG_KEYDOWN:
     case PLAT_MSG_KEYUP:
         // Codes beyond the table are not ours to record.
@@ -162,7 +156,6 @@ long windowProc(const PlatMessage* message)
             return 0;
         }
         return platDefaultHandling(message);
-    default:
-        return platDefaultHandling(message);
+    default: return platDefaultHandling(message);
     }
 }

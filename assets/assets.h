@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#define WERULE_ASSET(name)                   \
-    extern "C" const unsigned char name[];   \
+#define WERULE_ASSET(name)                                                                         \
+    extern "C" const unsigned char name[];                                                         \
     extern "C" const uint32_t name##Size
 
 WERULE_ASSET(assetCheckerPng);
@@ -17,9 +17,9 @@ WERULE_ASSET(assetBackdropPng);
 WERULE_ASSET(assetGreetingsPng);
 WERULE_ASSET(assetCreditsPng);
 WERULE_ASSET(assetPhotoPng);
-WERULE_ASSET(assetMusicIt);       // Impulse Tracker module
-WERULE_ASSET(assetMeshBin);       // vertices, faces, face normals, texture coordinates
-WERULE_ASSET(assetScrollerTxt);   // one line of printable ASCII, no newline
-WERULE_ASSET(assetFontTtf);       // Liberation Sans Bold
+WERULE_ASSET(assetMusicIt);      // Impulse Tracker module
+WERULE_ASSET(assetMeshBin);      // vertices, faces, face normals, texture coordinates
+WERULE_ASSET(assetScrollerTxt);  // one line of printable ASCII, no newline
+WERULE_ASSET(assetFontTtf);      // Liberation Sans Bold
 
 #undef WERULE_ASSET

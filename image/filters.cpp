@@ -8,9 +8,16 @@
 
 #include "image/png.h"
 
-enum : uint8_t { FILTER_NONE = 0, FILTER_SUB = 1, FILTER_UP = 2, FILTER_AVERAGE = 3, FILTER_PAETH = 4 };
+enum : uint8_t {
+    FILTER_NONE = 0,
+    FILTER_SUB = 1,
+    FILTER_UP = 2,
+    FILTER_AVERAGE = 3,
+    FILTER_PAETH = 4
+};
 
-int32_t paethPredictor(int32_t a, int32_t b, int32_t c) {
+int32_t paethPredictor(int32_t a, int32_t b, int32_t c)
+{
     const int32_t p = a + b - c;
     const int32_t pa = abs(p - a);
     const int32_t pb = abs(p - b);
@@ -26,7 +33,8 @@ int32_t paethPredictor(int32_t a, int32_t b, int32_t c) {
 
 // The same choice without branches, for the row loop: pa = |b - c|,
 // pb = |a - c|, pc = |a + b - 2c|.
-static inline uint8_t paethFast(int32_t a, int32_t b, int32_t c) {
+static inline uint8_t paethFast(int32_t a, int32_t b, int32_t c)
+{
     const int32_t pa = abs(b - c);
     const int32_t pb = abs(a - c);
     const int32_t pc = abs(a + b - 2 * c);
@@ -38,7 +46,8 @@ static inline uint8_t paethFast(int32_t a, int32_t b, int32_t c) {
 // BPP is the pixel size in bytes (1 to 4), fixed per call so the loops
 // unroll around it.
 template <int BPP>
-static void unfilterRow(uint8_t filter, uint8_t* x, const uint8_t* up, size_t n) {
+static void unfilterRow(uint8_t filter, uint8_t* x, const uint8_t* up, size_t n)
+{
     switch (filter) {
     case FILTER_SUB:
         for (size_t i = BPP; i < n; ++i) {
@@ -87,7 +96,8 @@ static void unfilterRow(uint8_t filter, uint8_t* x, const uint8_t* up, size_t n)
 }
 
 template <int BPP>
-static void unfilterRows(uint8_t* buffer, size_t stride, int32_t rows) {
+static void unfilterRows(uint8_t* buffer, size_t stride, int32_t rows)
+{
     const size_t n = stride - 1;
     for (int32_t r = 0; r < rows; ++r) {
         uint8_t* row = buffer + static_cast<size_t>(r) * stride;
@@ -96,7 +106,8 @@ static void unfilterRows(uint8_t* buffer, size_t stride, int32_t rows) {
     }
 }
 
-void reconstructScanlines() {
+void reconstructScanlines()
+{
     const size_t stride = static_cast<size_t>(pngBytesPerPixel) * pngWidth + 1;
     switch (pngBytesPerPixel) {
     case 1: unfilterRows<1>(scanlineBuffer, stride, pngHeight); break;

@@ -25,21 +25,20 @@ static uint8_t* outPos;             // next byte to write
 static uint8_t* outEnd;             // one past the last byte that may be written
 
 // ---------------------------------------------------------------- constants
-static const uint16_t LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,
-                                         15, 17, 19, 23, 27, 31, 35, 43, 51,  59,
+static const uint16_t LENGTH_BASE[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                         15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
                                          67, 83, 99, 115, 131, 163, 195, 227, 258};
 static const uint8_t LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                          2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-static const uint16_t DIST_BASE[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                       33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                       1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+static const uint16_t DIST_BASE[30] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 static const uint8_t DIST_EXTRA[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-static const uint8_t CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                              11, 4, 12, 3, 13, 2, 14, 1, 15};
-static const uint32_t BIT_MASK[17] = {0,     1,     3,     7,     15,     31,    63,
-                                      127,   255,   511,   1023,  2047,   4095,  8191,
-                                      16383, 32767, 65535};
+static const uint8_t CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                              11, 4,  12, 3, 13, 2, 14, 1, 15};
+static const uint32_t BIT_MASK[17] = {0,   1,    3,    7,    15,   31,    63,    127,  255,
+                                      511, 1023, 2047, 4095, 8191, 16383, 32767, 65535};
 
 constexpr int32_t SLOT_FIXED_DISTANCE = 0;
 constexpr int32_t SLOT_FIXED_LITERAL = 1;
@@ -71,12 +70,16 @@ static const auto BYTE_REVERSED = [] {
     return table;
 }();
 
-static bool failed() { return pngErrorCount > 0; }
+static bool failed()
+{
+    return pngErrorCount > 0;
+}
 
 // ---------------------------------------------------------------- bit window
 
 // Takes n bits (0 to 16) off the window and refills it with whole bytes.
-static void dropBits(int32_t n) {
+static void dropBits(int32_t n)
+{
     bitsUsed += n;
     bitBuffer >>= n;
     while (bitsUsed >= 8) {
@@ -85,13 +88,15 @@ static void dropBits(int32_t n) {
     }
 }
 
-static uint32_t readBits(int32_t n) {
+static uint32_t readBits(int32_t n)
+{
     uint32_t value = bitBuffer & BIT_MASK[n];
     dropBits(n);
     return value;
 }
 
-static void primeWindow() {
+static void primeWindow()
+{
     bitBuffer = 0;
     for (int32_t i = 0; i < 4; ++i) {
         bitBuffer |= static_cast<uint32_t>(nextByte()) << (8 * i);
@@ -101,7 +106,8 @@ static void primeWindow() {
 }
 
 // Discards the rest of a partly used byte; leaves a full window.
-static void alignToByte() {
+static void alignToByte()
+{
     if (bitsUsed > 0) {
         bitBuffer = (static_cast<uint32_t>(nextByte()) << 24) | (bitBuffer >> (8 - bitsUsed));
         bitsUsed = 0;
@@ -110,17 +116,20 @@ static void alignToByte() {
 
 // True once the stream has taken bits from the zeros that the byte source
 // yields past the end of the image data: those are not data.
-static bool inputOverrun() {
+static bool inputOverrun()
+{
     return static_cast<int64_t>(pngMissingBytes) * 8 > 32 - bitsUsed;
 }
 
 // A fault found in the stream. If the stream has already run into the zeros
 // past the end of its data, the missing input is the fault to report.
-static void addStreamError(int32_t code) {
+static void addStreamError(int32_t code)
+{
     addPngError(inputOverrun() ? PNG_ERR_INPUT_END : code);
 }
 
-static int32_t decodeSymbol(int32_t slot) {
+static int32_t decodeSymbol(int32_t slot)
+{
     CodeEntry e = codeTables[slot]->entries[bitBuffer & 255];
     if (e.length == SUBTABLE_MARK) {
         e = codeTables[e.symbol]->entries[(bitBuffer >> 8) & 255];
@@ -131,7 +140,8 @@ static int32_t decodeSymbol(int32_t slot) {
 
 // ---------------------------------------------------------------- code tables
 
-static CodeTable* newTable() {
+static CodeTable* newTable()
+{
     CodeTable* table = static_cast<CodeTable*>(malloc(sizeof(CodeTable)));
     if (table == nullptr) {
         addPngError(PNG_ERR_MEMORY);
@@ -142,7 +152,9 @@ static CodeTable* newTable() {
 }
 
 // Canonical codes of RFC 1951, numbered most significant bit first.
-static void assignCanonicalCodes(const uint8_t* lengths, uint32_t* codes, int32_t maxBits, int32_t count) {
+static void assignCanonicalCodes(const uint8_t* lengths, uint32_t* codes, int32_t maxBits,
+                                 int32_t count)
+{
     uint32_t lengthCount[16] = {};
     uint32_t first[16] = {};
     for (int32_t i = 0; i < count; ++i) {
@@ -163,9 +175,11 @@ static void assignCanonicalCodes(const uint8_t* lengths, uint32_t* codes, int32_
     }
 }
 
-static void insertCode(int32_t slot, uint32_t code, int32_t length, int32_t symbol) {
+static void insertCode(int32_t slot, uint32_t code, int32_t length, int32_t symbol)
+{
     const uint32_t low16 = code & 0xFFFF;
-    const uint32_t r = ((static_cast<uint32_t>(BYTE_REVERSED.bits[low16 & 255]) << 8) | BYTE_REVERSED.bits[low16 >> 8]) >>
+    const uint32_t r = ((static_cast<uint32_t>(BYTE_REVERSED.bits[low16 & 255]) << 8) |
+                        BYTE_REVERSED.bits[low16 >> 8]) >>
                        (16 - length);
     const CodeEntry entry = {static_cast<uint16_t>(symbol), static_cast<uint8_t>(length)};
     if (length <= 8) {
@@ -197,7 +211,8 @@ static void insertCode(int32_t slot, uint32_t code, int32_t length, int32_t symb
 }
 
 // Entries that no code covers keep what they held; a table is never cleared.
-static void buildCodeTable(int32_t slot, const uint8_t* lengths, int32_t count) {
+static void buildCodeTable(int32_t slot, const uint8_t* lengths, int32_t count)
+{
     uint32_t codes[320];
     assert(count <= 320);
     assignCanonicalCodes(lengths, codes, 16, count);
@@ -211,7 +226,8 @@ static void buildCodeTable(int32_t slot, const uint8_t* lengths, int32_t count) 
     }
 }
 
-void prepareCodeTables() {
+void prepareCodeTables()
+{
     for (CodeTable*& table : codeTables) {
         table = nullptr;
     }
@@ -233,7 +249,8 @@ void prepareCodeTables() {
     firstDynamicSlot = nextFreeSlot;
 }
 
-void releaseCodeTables() {
+void releaseCodeTables()
+{
     for (CodeTable*& table : codeTables) {
         free(table);
         table = nullptr;
@@ -243,7 +260,8 @@ void releaseCodeTables() {
 // ---------------------------------------------------------------- dynamic header
 
 // Reads count code lengths with the code-length code and builds them into slot.
-static void readCodeLengths(int32_t slot, int32_t count) {
+static void readCodeLengths(int32_t slot, int32_t count)
+{
     uint8_t lengths[1024] = {};
     int32_t b = 0;
     while (b < count && !failed()) {
@@ -273,7 +291,8 @@ static void readCodeLengths(int32_t slot, int32_t count) {
     }
 }
 
-static void readDynamicTables() {
+static void readDynamicTables()
+{
     nextFreeSlot = firstDynamicSlot;
     const int32_t hlit = static_cast<int32_t>(readBits(5)) + 257;
     const int32_t hdist = static_cast<int32_t>(readBits(5)) + 1;
@@ -290,7 +309,8 @@ static void readDynamicTables() {
 // ---------------------------------------------------------------- blocks
 
 // Stored block: LEN bytes pass through the window as 8-bit fields.
-static void copyStoredBlock() {
+static void copyStoredBlock()
+{
     alignToByte();
     const uint32_t len = readBits(16);
     const uint32_t nlen = readBits(16);
@@ -307,7 +327,8 @@ static void copyStoredBlock() {
     }
 }
 
-static inline uint32_t loadLittle32(const uint8_t* p) {
+static inline uint32_t loadLittle32(const uint8_t* p)
+{
     uint32_t v;
     memcpy(&v, p, 4);
     return v;  // the show builds for little-endian machines only
@@ -320,7 +341,8 @@ static inline uint32_t loadLittle32(const uint8_t* p) {
 // in the chunk, one 32-bit load fills every whole byte the window lacks (its
 // bits above the window are those of the next byte, which the next refill ORs
 // in again unchanged).
-static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
+static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot)
+{
     uint32_t buf = bitBuffer;
     int32_t used = bitsUsed;
     const uint8_t* pos = inputPos;
@@ -431,7 +453,8 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
                 // Distances 2 to 15: the output repeats with period distance,
                 // so after the first step bytes it equals itself step back,
                 // step being a multiple of distance of at least 8.
-                const uint32_t step = distance >= 8 ? distance : distance * ((7 + distance) / distance);
+                const uint32_t step =
+                    distance >= 8 ? distance : distance * ((7 + distance) / distance);
                 const uint32_t head = distance >= 8 ? 0 : step < length ? step : length;
                 for (uint32_t k = 0; k < head; ++k) {
                     out[k] = from[k];
@@ -459,7 +482,8 @@ static void decodeHuffmanBlock(int32_t literalSlot, int32_t distanceSlot) {
     outPos = out;
 }
 
-size_t inflateStream(uint8_t* out, size_t outSize) {
+size_t inflateStream(uint8_t* out, size_t outSize)
+{
     outStart = out;
     outPos = out;
     outEnd = out + outSize;

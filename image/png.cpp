@@ -10,25 +10,25 @@
 
 // ---------------------------------------------------------------- state
 // Main thread; one decode at a time.
-const uint8_t* inputPos;               // next byte to read
-const uint8_t* byteLimit;              // inputPos advances freely up to here:
-                                       // chunkEnd during the image data, else inputEnd
-static const uint8_t* inputEnd;        // end of the input block
-static const uint8_t* chunkEnd;        // end of the current IDAT chunk's data while
-                                       // the image data is inflated, else null
-int32_t pngMissingBytes;               // zeros yielded past the end, bytes
-static bool pngDone;                   // ends the chunk walk
-static bool headerSeen;                // an IHDR was read in this decode
-static bool paletteSeen;               // a PLTE was read in this decode
-static bool imageDataSeen;             // an IDAT was reached in this decode
-int32_t pngErrors[PNG_MAX_ERRORS];     // codes, in the order raised
-int32_t pngErrorCount;                 // codes held
-int32_t pngWidth, pngHeight;           // pixels, from IHDR
-int32_t pngBitDepth;                   // bits per sample, from IHDR
-int32_t pngColourType;                 // from IHDR
-int32_t pngBytesPerPixel;              // bytes, from the colour type
-uint8_t* scanlineBuffer;               // inflated rows, null outside a decode
-uint32_t pngPalette[256];              // lives for the whole run; never cleared
+const uint8_t* inputPos;            // next byte to read
+const uint8_t* byteLimit;           // inputPos advances freely up to here:
+                                    // chunkEnd during the image data, else inputEnd
+static const uint8_t* inputEnd;     // end of the input block
+static const uint8_t* chunkEnd;     // end of the current IDAT chunk's data while
+                                    // the image data is inflated, else null
+int32_t pngMissingBytes;            // zeros yielded past the end, bytes
+static bool pngDone;                // ends the chunk walk
+static bool headerSeen;             // an IHDR was read in this decode
+static bool paletteSeen;            // a PLTE was read in this decode
+static bool imageDataSeen;          // an IDAT was reached in this decode
+int32_t pngErrors[PNG_MAX_ERRORS];  // codes, in the order raised
+int32_t pngErrorCount;              // codes held
+int32_t pngWidth, pngHeight;        // pixels, from IHDR
+int32_t pngBitDepth;                // bits per sample, from IHDR
+int32_t pngColourType;              // from IHDR
+int32_t pngBytesPerPixel;           // bytes, from the colour type
+uint8_t* scanlineBuffer;            // inflated rows, null outside a decode
+uint32_t pngPalette[256];           // lives for the whole run; never cleared
 
 constexpr uint32_t CHUNK_IHDR = 0x49484452;
 constexpr uint32_t CHUNK_PLTE = 0x504C5445;
@@ -39,14 +39,16 @@ constexpr uint8_t SIGNATURE[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 // Deflate's best ratio: a 258-byte match costs at least 2 bits (RFC 1951).
 constexpr int64_t DEFLATE_MAX_RATIO = 1032;
 
-void addPngError(int32_t code) {
+void addPngError(int32_t code)
+{
     if (pngErrorCount < PNG_MAX_ERRORS) {
         pngErrors[pngErrorCount] = code;
         pngErrorCount += 1;
     }
 }
 
-static uint32_t bigEndian32(const uint8_t* p) {
+static uint32_t bigEndian32(const uint8_t* p)
+{
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
            (static_cast<uint32_t>(p[2]) << 8) | p[3];
 }
@@ -58,7 +60,8 @@ static uint32_t bigEndian32(const uint8_t* p) {
 // over too); the image data ends at a chunk that is not IDAT. At the end of
 // the input or of the image data: sets pngDone and yields 0, counted as
 // missing.
-int32_t nextByteAtLimit() {
+int32_t nextByteAtLimit()
+{
     while (chunkEnd != nullptr && inputPos == chunkEnd) {
         if (inputEnd - inputPos < 12 || bigEndian32(inputPos + 8) != CHUNK_IDAT) {
             chunkEnd = nullptr;
@@ -87,7 +90,8 @@ int32_t nextByteAtLimit() {
     return 0;
 }
 
-static void startInput(const uint8_t* data, int32_t length) {
+static void startInput(const uint8_t* data, int32_t length)
+{
     inputPos = data;
     inputEnd = data + (length > 0 ? length : 0);
     byteLimit = inputEnd;
@@ -96,12 +100,14 @@ static void startInput(const uint8_t* data, int32_t length) {
     pngDone = false;
 }
 
-void startByteSource(const uint8_t* data, int32_t length) {
+void startByteSource(const uint8_t* data, int32_t length)
+{
     startInput(data, length);
     pngErrorCount = 0;
 }
 
-static uint32_t nextWord32() {
+static uint32_t nextWord32()
+{
     uint32_t value = 0;
     for (int32_t i = 0; i < 4; ++i) {
         value = (value << 8) | static_cast<uint32_t>(nextByte());
@@ -109,14 +115,16 @@ static uint32_t nextWord32() {
     return value;
 }
 
-static void skipBytes(uint32_t n) {
+static void skipBytes(uint32_t n)
+{
     // The caller has checked that n bytes are left.
     inputPos += n;
 }
 
 // ---------------------------------------------------------------- chunks
 
-static void readHeaderChunk(uint32_t length) {
+static void readHeaderChunk(uint32_t length)
+{
     if (headerSeen) {
         addPngError(PNG_ERR_DUPLICATE_HEADER);
         return;
@@ -170,7 +178,8 @@ static void readHeaderChunk(uint32_t length) {
     }
 }
 
-static void readPaletteChunk(uint32_t length) {
+static void readPaletteChunk(uint32_t length)
+{
     if (length % 3 != 0) {
         addPngError(PNG_ERR_PALETTE_LENGTH);
         return;
@@ -190,7 +199,8 @@ static void readPaletteChunk(uint32_t length) {
 
 // Alpha bytes of palette entries, whatever the colour type: grey and RGB
 // transparency keys are not applied.
-static void readTransparencyChunk(uint32_t length) {
+static void readTransparencyChunk(uint32_t length)
+{
     if (length > 256) {
         addPngError(PNG_ERR_TRANSPARENCY_SIZE);
         return;
@@ -203,7 +213,8 @@ static void readTransparencyChunk(uint32_t length) {
 
 // At the first IDAT chunk: inflates every IDAT chunk that follows directly,
 // then undoes the filters.
-static void readImageData(uint32_t length) {
+static void readImageData(uint32_t length)
+{
     imageDataSeen = true;
     if (!headerSeen) {
         addPngError(PNG_ERR_DATA_BEFORE_HEADER);
@@ -229,7 +240,8 @@ static void readImageData(uint32_t length) {
 
 // ---------------------------------------------------------------- pixels
 
-static Image* assemblePixels() {
+static Image* assemblePixels()
+{
     const size_t pixels = static_cast<size_t>(pngWidth) * pngHeight;
     Image* image = static_cast<Image*>(malloc(sizeof(Image) + 4 * pixels));
     if (image == nullptr) {
@@ -246,29 +258,43 @@ static Image* assemblePixels() {
         switch (pngColourType) {
         case 0:
             for (int32_t x = 0; x < w; ++x, from += 1, to += 4) {
-                to[0] = from[0]; to[1] = from[0]; to[2] = from[0]; to[3] = 0;
+                to[0] = from[0];
+                to[1] = from[0];
+                to[2] = from[0];
+                to[3] = 0;
             }
             break;
         case 2:
             for (int32_t x = 0; x < w; ++x, from += 3, to += 4) {
-                to[0] = from[0]; to[1] = from[1]; to[2] = from[2]; to[3] = 0;
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+                to[3] = 0;
             }
             break;
         case 3:
             for (int32_t x = 0; x < w; ++x, from += 1, to += 4) {
                 const uint32_t p = pngPalette[from[0]];
-                to[0] = static_cast<uint8_t>(p); to[1] = static_cast<uint8_t>(p >> 8);
-                to[2] = static_cast<uint8_t>(p >> 16); to[3] = static_cast<uint8_t>(p >> 24);
+                to[0] = static_cast<uint8_t>(p);
+                to[1] = static_cast<uint8_t>(p >> 8);
+                to[2] = static_cast<uint8_t>(p >> 16);
+                to[3] = static_cast<uint8_t>(p >> 24);
             }
             break;
         case 4:
             for (int32_t x = 0; x < w; ++x, from += 2, to += 4) {
-                to[0] = from[0]; to[1] = from[0]; to[2] = from[0]; to[3] = from[1];
+                to[0] = from[0];
+                to[1] = from[0];
+                to[2] = from[0];
+                to[3] = from[1];
             }
             break;
         default:  // 6; other types never reach here
             for (int32_t x = 0; x < w; ++x, from += 4, to += 4) {
-                to[0] = from[0]; to[1] = from[1]; to[2] = from[2]; to[3] = from[3];
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+                to[3] = from[3];
             }
             break;
         }
@@ -276,7 +302,8 @@ static Image* assemblePixels() {
     return image;
 }
 
-static void releasePngState() {
+static void releasePngState()
+{
     free(scanlineBuffer);
     scanlineBuffer = nullptr;
     releaseCodeTables();
@@ -284,7 +311,8 @@ static void releasePngState() {
 
 // ---------------------------------------------------------------- decode
 
-Image* decodePng(const uint8_t* data, int32_t length) {
+Image* decodePng(const uint8_t* data, int32_t length)
+{
     startInput(data, length);
     pngErrorCount = 0;
     headerSeen = false;
@@ -319,9 +347,7 @@ Image* decodePng(const uint8_t* data, int32_t length) {
             readImageData(chunkLength);
             pngDone = true;
             break;
-        case CHUNK_IEND:
-            pngDone = true;
-            break;
+        case CHUNK_IEND: pngDone = true; break;
         case CHUNK_IHDR:
             readHeaderChunk(chunkLength);
             inputPos = dataEnd;
@@ -334,9 +360,7 @@ Image* decodePng(const uint8_t* data, int32_t length) {
             readTransparencyChunk(chunkLength);
             inputPos = dataEnd;
             break;
-        default:
-            skipBytes(chunkLength);
-            break;
+        default: skipBytes(chunkLength); break;
         }
         nextWord32();  // CRC, not compared
     }

@@ -17,8 +17,14 @@ struct Image {
     int32_t width;
     int32_t height;
 };
-inline uint8_t* imagePixels(Image* image) { return reinterpret_cast<uint8_t*>(image + 1); }
-inline const uint8_t* imagePixels(const Image* image) { return reinterpret_cast<const uint8_t*>(image + 1); }
+inline uint8_t* imagePixels(Image* image)
+{
+    return reinterpret_cast<uint8_t*>(image + 1);
+}
+inline const uint8_t* imagePixels(const Image* image)
+{
+    return reinterpret_cast<const uint8_t*>(image + 1);
+}
 
 // Returns a new Image, or null when the decode failed (the reasons are in
 // the error list below). Main thread; not re-entrant.
@@ -74,20 +80,23 @@ void addPngError(int32_t code);
 // chunk (or of the whole input outside the image data); nextByteAtLimit takes
 // the step there: across to the next IDAT chunk, or, at the end of the input
 // or of the image data, a 0 counted in pngMissingBytes.
-extern const uint8_t* inputPos;      // next byte to read
-extern const uint8_t* byteLimit;     // inputPos may advance freely up to here
-extern int32_t pngMissingBytes;      // zeros yielded past the end, bytes
+extern const uint8_t* inputPos;   // next byte to read
+extern const uint8_t* byteLimit;  // inputPos may advance freely up to here
+extern int32_t pngMissingBytes;   // zeros yielded past the end, bytes
 int32_t nextByteAtLimit();
-inline int32_t nextByte() { return inputPos < byteLimit ? *inputPos++ : nextByteAtLimit(); }
+inline int32_t nextByte()
+{
+    return inputPos < byteLimit ? *inputPos++ : nextByteAtLimit();
+}
 
 // Points the byte source at a bare zlib stream (no chunks) and clears the
 // error list: lets the inflate decoder run on its own (tests, benchmarks).
 void startByteSource(const uint8_t* data, int32_t length);
 
 // The decoded header and the inflated rows that reconstructScanlines works on.
-extern int32_t pngWidth, pngHeight;      // pixels
-extern int32_t pngBitDepth;              // bits per sample
-extern int32_t pngColourType;            // 0, 2, 3, 4 or 6 when accepted
-extern int32_t pngBytesPerPixel;         // bytes
-extern uint8_t* scanlineBuffer;          // rows of 1 filter byte + pixel bytes, top first
-extern uint32_t pngPalette[256];         // R, G, B, A bytes like Image pixels
+extern int32_t pngWidth, pngHeight;  // pixels
+extern int32_t pngBitDepth;          // bits per sample
+extern int32_t pngColourType;        // 0, 2, 3, 4 or 6 when accepted
+extern int32_t pngBytesPerPixel;     // bytes
+extern uint8_t* scanlineBuffer;      // rows of 1 filter byte + pixel bytes, top first
+extern uint32_t pngPalette[256];     // R, G, B, A bytes like Image pixels

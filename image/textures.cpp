@@ -12,16 +12,16 @@
 // names until the context is released.
 
 // The pictures are 256 by 256; uploads use these sizes whatever the Image holds.
-static const int32_t TEXTURE_SIZE = 256;   // pixels
-static const int KEY_PIXELS = 256 * 256;   // pixels keyed per picture
+static const int32_t TEXTURE_SIZE = 256;  // pixels
+static const int KEY_PIXELS = 256 * 256;  // pixels keyed per picture
 
 // One row of the set, in build order.
 struct TextureSource {
     const unsigned char* png;
-    const uint32_t* pngSize;   // bytes
+    const uint32_t* pngSize;  // bytes
     unsigned name;
     bool keyed;
-    int key;                   // grey level of the key colour (R = G = B)
+    int key;  // grey level of the key colour (R = G = B)
     GLint internalFormat;
 };
 
@@ -68,7 +68,7 @@ void buildTextureSet()
     for (const TextureSource& source : TEXTURE_SOURCES) {
         Image* image = decodePng(source.png, static_cast<int32_t>(*source.pngSize));
         if (image == nullptr) {
-            continue;   // the name stays without an image; the show goes on
+            continue;  // the name stays without an image; the show goes on
         }
         // A picture smaller than the set's size cannot feed a 256 by 256 upload.
         if (image->width < TEXTURE_SIZE || image->height < TEXTURE_SIZE) {

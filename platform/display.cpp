@@ -10,17 +10,17 @@
 #include <cstring>
 
 // --- display state (main thread) -----------------------------------------
-static SDL_Window* window;            // the one window, null until created
-static SDL_GLContext context;         // its GL context, null until created
-static SDL_DisplayMode requestedMode; // the display mode found for fullscreen
-static bool modeFound;                // requestedMode is valid
-static int chosenDepthBits;           // depth buffer of the window's GL format; 0: none
-static int chosenColourBits;          // colour bits of that format (per pixel)
+static SDL_Window* window;             // the one window, null until created
+static SDL_GLContext context;          // its GL context, null until created
+static SDL_DisplayMode requestedMode;  // the display mode found for fullscreen
+static bool modeFound;                 // requestedMode is valid
+static int chosenDepthBits;            // depth buffer of the window's GL format; 0: none
+static int chosenColourBits;           // colour bits of that format (per pixel)
 
 // Messages the layer makes itself (a posted quit, a close asked for by
 // Alt+F4, the size that follows a restore), taken before SDL's queue is
 // polled again. Quit is held apart: it is taken only when nothing else waits.
-static PlatMessage pendingMessage;    // type PLAT_MSG_NONE when empty
+static PlatMessage pendingMessage;  // type PLAT_MSG_NONE when empty
 static bool quitPosted;
 static int quitExitCode;
 
@@ -252,9 +252,12 @@ static uint32_t virtualKey(SDL_Keycode key)
     case SDLK_UP: return 0x26;
     case SDLK_RIGHT: return 0x27;
     case SDLK_DOWN: return 0x28;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return 0x10;
-    case SDLK_LCTRL: case SDLK_RCTRL: return 0x11;
-    case SDLK_LALT: case SDLK_RALT: return 0x12;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return 0x10;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return 0x11;
+    case SDLK_LALT:
+    case SDLK_RALT: return 0x12;
     default: return 0;
     }
 }
@@ -274,27 +277,20 @@ static PlatMessage translateEvent(const SDL_Event& event)
 {
     PlatMessage message = {PLAT_MSG_OTHER, 0, 0};
     switch (event.type) {
-    case SDL_QUIT:
-        message.type = PLAT_MSG_CLOSE;
-        break;
+    case SDL_QUIT: message.type = PLAT_MSG_CLOSE; break;
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-            message.type = PLAT_MSG_CLOSE;
-            break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            message = sizeMessage();
-            break;
+        case SDL_WINDOWEVENT_CLOSE: message.type = PLAT_MSG_CLOSE; break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: message = sizeMessage(); break;
         case SDL_WINDOWEVENT_MINIMIZED:
             message.type = PLAT_MSG_ACTIVATE;
             message.wParam = 1u << 16;
             break;
         case SDL_WINDOWEVENT_RESTORED:
             message.type = PLAT_MSG_ACTIVATE;
-            pendingMessage = sizeMessage();   // re-lay the viewport next
+            pendingMessage = sizeMessage();  // re-lay the viewport next
             break;
-        default:
-            break;
+        default: break;
         }
         break;
     case SDL_KEYDOWN:
@@ -310,8 +306,7 @@ static PlatMessage translateEvent(const SDL_Event& event)
         message.wParam = key;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return message;
 }

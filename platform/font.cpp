@@ -22,23 +22,23 @@ enum {
     MAX_TRIANGLES = 16384,  // triangles of one glyph
 };
 
-static double contourPoints[MAX_POINTS][3];   // design units, z = 0
-static int contourStarts[MAX_CONTOURS + 1];   // first point of each contour
+static double contourPoints[MAX_POINTS][3];  // design units, z = 0
+static int contourStarts[MAX_CONTOURS + 1];  // first point of each contour
 static int contourCount;
 static int pointCount;
-static bool outlineOverflow;                  // a glyph larger than the arrays
+static bool outlineOverflow;  // a glyph larger than the arrays
 
-static double combinedPoints[MAX_COMBINED][3];   // design units
+static double combinedPoints[MAX_COMBINED][3];  // design units
 static int combinedCount;
 
-static float triangleCorners[MAX_TRIANGLES * 3][2];   // em units, 3 corners a triangle
+static float triangleCorners[MAX_TRIANGLES * 3][2];  // em units, 3 corners a triangle
 static int cornerCount;
 static bool tessFailed;
 
-static double unitsPerEm = 1;   // design units of the face being read
+static double unitsPerEm = 1;  // design units of the face being read
 
 // The largest distance a flattened curve may stray from the true one.
-static const double FLATNESS = 1.0;   // design units
+static const double FLATNESS = 1.0;  // design units
 
 // ------------------------------------------------------ reading outlines
 
@@ -48,7 +48,7 @@ static void addPoint(double x, double y)
     if (pointCount > first) {
         const double* last = contourPoints[pointCount - 1];
         if (last[0] == x && last[1] == y) {
-            return;   // a repeated point would give the tessellator a zero-length edge
+            return;  // a repeated point would give the tessellator a zero-length edge
         }
     }
     if (pointCount >= MAX_POINTS) {
@@ -121,7 +121,8 @@ static int conicTo(const FT_Vector* control, const FT_Vector* to, void*)
     for (int i = 1; i <= segments; ++i) {
         const double t = static_cast<double>(i) / segments;
         const double u = 1 - t;
-        addPoint(u * u * x0 + 2 * u * t * cx + t * t * x2, u * u * y0 + 2 * u * t * cy + t * t * y2);
+        addPoint(u * u * x0 + 2 * u * t * cx + t * t * x2,
+                 u * u * y0 + 2 * u * t * cy + t * t * y2);
     }
     return 0;
 }
@@ -167,10 +168,13 @@ static bool readOutline(FT_Outline* outline)
 
 // ------------------------------------------------------------ tessellating
 
-static void GLAPIENTRY tessBegin(GLenum) {}
-static void GLAPIENTRY tessEnd() {}
+static void GLAPIENTRY tessBegin(GLenum)
+{}
+static void GLAPIENTRY tessEnd()
+{}
 // Registering an edge-flag callback makes the tessellator emit plain triangles.
-static void GLAPIENTRY tessEdgeFlag(GLboolean) {}
+static void GLAPIENTRY tessEdgeFlag(GLboolean)
+{}
 
 static void GLAPIENTRY tessVertex(void* data)
 {
@@ -267,7 +271,7 @@ static bool loadGlyph(FT_Face face, GLUtesselator* tess, int code, PlatGlyphMetr
     metrics->cellIncX = static_cast<float>(slot->advance.x / unitsPerEm);
     metrics->cellIncY = 0;
     if (!readOutline(&slot->outline) || !tessellateOutline(tess)) {
-        cornerCount = 0;   // a glyph that cannot be read keeps its advance only
+        cornerCount = 0;  // a glyph that cannot be read keeps its advance only
     }
     return true;
 }
@@ -283,7 +287,7 @@ static FT_Face openFace(FT_Library library, const unsigned char* fontData, size_
         FT_Done_Face(face);
         return nullptr;
     }
-    FT_Select_Charmap(face, FT_ENCODING_UNICODE);   // Latin-1 codes are Unicode's first 256
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);  // Latin-1 codes are Unicode's first 256
     unitsPerEm = face->units_per_EM;
     return face;
 }

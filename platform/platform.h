@@ -41,8 +41,8 @@ void platShowCursor(bool visible);
 // width by height: fullscreen at the requested mode, or captioned and not
 // resizable. depthBits is the depth buffer asked for; when the display has
 // no GL format with that depth the nearest smaller one is taken.
-bool platCreateWindow(const char* title, int width, int height, bool fullscreen,
-                      int colourBits, int depthBits);
+bool platCreateWindow(const char* title, int width, int height, bool fullscreen, int colourBits,
+                      int depthBits);
 bool platDestroyWindow();
 
 // The window's drawable (stands for GetDC / ReleaseDC).
@@ -78,11 +78,11 @@ void platDisableScreenSaver();
 // The window messages of the show, translated from SDL events.
 enum PlatMessageType {
     PLAT_MSG_NONE = 0,
-    PLAT_MSG_QUIT,        // wParam: exit code
-    PLAT_MSG_SIZE,        // lParam: width in the low 16 bits, height in the high 16
-    PLAT_MSG_ACTIVATE,    // wParam: high 16 bits non-zero when minimised
+    PLAT_MSG_QUIT,      // wParam: exit code
+    PLAT_MSG_SIZE,      // lParam: width in the low 16 bits, height in the high 16
+    PLAT_MSG_ACTIVATE,  // wParam: high 16 bits non-zero when minimised
     PLAT_MSG_CLOSE,
-    PLAT_MSG_KEYDOWN,     // wParam: virtual-key code (Esc is 27)
+    PLAT_MSG_KEYDOWN,  // wParam: virtual-key code (Esc is 27)
     PLAT_MSG_KEYUP,
     PLAT_MSG_SYSKEYDOWN,  // a key pressed with Alt held; wParam: virtual-key code
     PLAT_MSG_SYSKEYUP,
@@ -96,7 +96,7 @@ enum {
     PLAT_SC_MONITORPOWER = 0xF170,
 };
 struct PlatMessage {
-    int type;          // PlatMessageType
+    int type;  // PlatMessageType
     uint32_t wParam;
     uint32_t lParam;
 };
@@ -164,9 +164,9 @@ bool platStartPeriodicTimer(int periodMs, void (*callback)());
 // moving the pen by its advance; fills metrics[code - first]. Needs a current
 // GL context.
 struct PlatGlyphMetrics {
-    float blackBoxX, blackBoxY;   // size of the glyph's bounding box, em units
-    float originX, originY;       // top-left of the box relative to the pen
-    float cellIncX, cellIncY;     // pen advance
+    float blackBoxX, blackBoxY;  // size of the glyph's bounding box, em units
+    float originX, originY;      // top-left of the box relative to the pen
+    float cellIncX, cellIncY;    // pen advance
 };
 bool platBuildOutlineFont(const unsigned char* fontData, size_t fontSize, int first, int count,
                           unsigned listBase, PlatGlyphMetrics* metrics);

@@ -29,26 +29,26 @@ const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
 
 // ---- state
 // Main thread, start-up only:
-SDL_AudioDeviceID soundDevice;       // 0: no device (silent)
+SDL_AudioDeviceID soundDevice;  // 0: no device (silent)
 bool soundAtExitRegistered;
 // Guarded by SDL's device lock (written by the main thread under it, read and
 // written by the audio callback, which SDL runs under it):
-openmpt_module* soundModule;         // the loaded module, never freed once playing
-bool soundPlaying;                   // true from platMusicPlay on
-bool soundClosing;                   // set at process exit: the callback renders no more
-int soundRingNext;                   // audio thread: next ring slot to write
-bool soundClockStarted;              // audio thread: soundStartUs is set for this play
-int64_t soundStartUs;                // audio thread: steady clock at the first frame played
-int64_t soundFramesPlayed;           // audio thread: frames rendered since, skipped ones too
-int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];   // audio thread: skipped frames
+openmpt_module* soundModule;  // the loaded module, never freed once playing
+bool soundPlaying;            // true from platMusicPlay on
+bool soundClosing;            // set at process exit: the callback renders no more
+int soundRingNext;            // audio thread: next ring slot to write
+bool soundClockStarted;       // audio thread: soundStartUs is set for this play
+int64_t soundStartUs;         // audio thread: steady clock at the first frame played
+int64_t soundFramesPlayed;    // audio thread: frames rendered since, skipped ones too
+int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];  // audio thread: skipped frames
 // Set at start-up before output starts, then read by the audio callback:
-int soundFrequency;                  // Hz, as the device was opened
-uint32_t soundLatencyUs;             // callback to first frame heard, microseconds
-bool soundClockless;                 // the driver keeps no time of its own (disk, dummy)
+int soundFrequency;       // Hz, as the device was opened
+uint32_t soundLatencyUs;  // callback to first frame heard, microseconds
+bool soundClockless;      // the driver keeps no time of its own (disk, dummy)
 // Any thread:
-std::atomic<uint32_t> soundMusicHandle{0};     // handle of soundModule, 0 for none
-std::atomic<uint32_t> soundRestPosition{0};    // position before anything is heard
-std::atomic<bool> soundSilent{true};           // no device: nothing plays
+std::atomic<uint32_t> soundMusicHandle{0};   // handle of soundModule, 0 for none
+std::atomic<uint32_t> soundRestPosition{0};  // position before anything is heard
+std::atomic<bool> soundSilent{true};         // no device: nothing plays
 // One slot: heard-at time (steady clock, microseconds, low 32 bits, forced
 // odd) in the high 32 bits, position in the low 32 bits; 0 when empty.
 std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
@@ -56,25 +56,30 @@ std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
 // ---- helpers
 
 // Steady clock in microseconds. Any thread.
-int64_t soundClockUs() {
+int64_t soundClockUs()
+{
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::microseconds>(now).count();
 }
 
 // Any thread (the main thread with the device locked, or no device).
-void soundClearRing() {
-    for (auto& slot : soundRing) slot.store(0, std::memory_order_relaxed);
+void soundClearRing()
+{
+    for (auto& slot : soundRing)
+        slot.store(0, std::memory_order_relaxed);
 }
 
 // Audio thread: the position at the next frame to be rendered.
-uint32_t soundModulePosition() {
+uint32_t soundModulePosition()
+{
     uint32_t order = (uint32_t)openmpt_module_get_current_order(soundModule);
     uint32_t row = (uint32_t)openmpt_module_get_current_row(soundModule);
     return (order & 0xFFFFu) | (row << 16);
 }
 
 // Audio thread: records that position will be heard at heardUs.
-void soundPublish(uint32_t position, uint32_t heardUs) {
+void soundPublish(uint32_t position, uint32_t heardUs)
+{
     uint64_t slot = ((uint64_t)(heardUs | 1u) << 32) | position;
     soundRing[soundRingNext].store(slot, std::memory_order_relaxed);
     soundRingNext = (soundRingNext + 1) % SOUND_RING_SLOTS;
@@ -85,14 +90,18 @@ void soundPublish(uint32_t position, uint32_t heardUs) {
 // 1 % (it sleeps a whole buffer after each): the frames it failed to take by
 // now are rendered and dropped, so the music keeps to the steady clock as it
 // would on a card.
-void soundSkipLateFrames(int64_t nowUs) {
+void soundSkipLateFrames(int64_t nowUs)
+{
     int64_t due = (nowUs - soundStartUs) * soundFrequency / 1000000;
     int64_t behind = due - soundFramesPlayed;
-    if (behind > (int64_t)soundFrequency) behind = soundFrequency;   // at most a second at once
+    if (behind > (int64_t)soundFrequency)
+        behind = soundFrequency;  // at most a second at once
     while (behind > 0) {
         size_t want = behind < SOUND_BUFFER_FRAMES ? (size_t)behind : (size_t)SOUND_BUFFER_FRAMES;
-        size_t got = openmpt_module_read_interleaved_stereo(soundModule, soundFrequency, want, soundScratch);
-        if (got == 0) break;
+        size_t got =
+            openmpt_module_read_interleaved_stereo(soundModule, soundFrequency, want, soundScratch);
+        if (got == 0)
+            break;
         behind -= (int64_t)got;
         soundFramesPlayed += (int64_t)got;
     }
@@ -101,7 +110,8 @@ void soundSkipLateFrames(int64_t nowUs) {
 // Audio thread, with SDL's device lock held. Fills the buffer in sub-chunks
 // and publishes the position at the start of each with the time its first
 // frame will be heard, so a reader is never more than a sub-chunk late.
-void soundCallback(void*, Uint8* stream, int length) {
+void soundCallback(void*, Uint8* stream, int length)
+{
     int frames = length / (int)(SOUND_CHANNELS * sizeof(int16_t));
     int16_t* out = (int16_t*)stream;
     if (!soundModule || !soundPlaying || soundClosing) {
@@ -121,8 +131,8 @@ void soundCallback(void*, Uint8* stream, int length) {
         int count = frames - done < SOUND_SUBCHUNK_FRAMES ? frames - done : SOUND_SUBCHUNK_FRAMES;
         uint32_t offsetUs = (uint32_t)((int64_t)done * 1000000 / soundFrequency);
         soundPublish(soundModulePosition(), heardUs + offsetUs);
-        size_t got = openmpt_module_read_interleaved_stereo(soundModule, soundFrequency,
-                                                            (size_t)count, out + done * SOUND_CHANNELS);
+        size_t got = openmpt_module_read_interleaved_stereo(
+            soundModule, soundFrequency, (size_t)count, out + done * SOUND_CHANNELS);
         if (got < (size_t)count)
             memset(out + (done + (int)got) * SOUND_CHANNELS, 0,
                    (size_t)(count - (int)got) * SOUND_CHANNELS * sizeof(int16_t));
@@ -134,7 +144,8 @@ void soundCallback(void*, Uint8* stream, int length) {
 // Main thread, at process exit: lets a callback in flight finish and keeps
 // later ones away from the module while the libraries' statics go away. The
 // device stays open and the thread runs on, silent, until the process ends.
-void soundAtExit() {
+void soundAtExit()
+{
     SDL_LockAudioDevice(soundDevice);
     soundClosing = true;
     SDL_UnlockAudioDevice(soundDevice);
@@ -142,7 +153,8 @@ void soundAtExit() {
 
 // Main thread: opens the device named by index (-1: the default) on the
 // audio driver SDL has initialised; 0 when none opens.
-SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obtained) {
+SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obtained)
+{
     SDL_AudioSpec wanted;
     memset(&wanted, 0, sizeof wanted);
     wanted.freq = frequency;
@@ -151,7 +163,8 @@ SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obta
     wanted.samples = SOUND_BUFFER_FRAMES;
     wanted.callback = soundCallback;
     const char* name = device < 0 ? nullptr : SDL_GetAudioDeviceName(device, 0);
-    if (device >= 0 && !name) return 0;
+    if (device >= 0 && !name)
+        return 0;
     // No changes allowed: SDL converts to the device's format itself, so the
     // callback always sees frequency Hz, 16-bit stereo.
     return SDL_OpenAudioDevice(name, 0, &wanted, obtained, 0);
@@ -159,13 +172,16 @@ SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obta
 
 }  // namespace
 
-bool platSoundInit(int device, int frequency) {
-    if (soundDevice || frequency <= 0) return false;
+bool platSoundInit(int device, int frequency)
+{
+    if (soundDevice || frequency <= 0)
+        return false;
     SDL_AudioSpec obtained;
     SDL_AudioDeviceID opened = 0;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         opened = soundOpenDevice(device, frequency, &obtained);
-        if (!opened) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (!opened)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     if (!opened) {
         // No card or no usable driver: SDL's dummy driver still calls back in
@@ -174,10 +190,12 @@ bool platSoundInit(int device, int frequency) {
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
             opened = soundOpenDevice(-1, frequency, &obtained);
-            if (!opened) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            if (!opened)
+                SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
     }
-    if (!opened) return false;
+    if (!opened)
+        return false;
 
     soundFrequency = obtained.freq;
     // SDL tells no latency; what it tells is the buffer. A real device asks
@@ -185,7 +203,8 @@ bool platSoundInit(int device, int frequency) {
     // drivers take a buffer as soon as it is filled.
     const char* driver = SDL_GetCurrentAudioDriver();
     bool immediate = driver && (strcmp(driver, "disk") == 0 || strcmp(driver, "dummy") == 0);
-    soundLatencyUs = immediate ? 0 : (uint32_t)((int64_t)obtained.samples * 1000000 / obtained.freq);
+    soundLatencyUs =
+        immediate ? 0 : (uint32_t)((int64_t)obtained.samples * 1000000 / obtained.freq);
     soundClockless = immediate;
     soundDevice = opened;
     soundSilent.store(false, std::memory_order_relaxed);
@@ -196,65 +215,84 @@ bool platSoundInit(int device, int frequency) {
     return true;
 }
 
-uint32_t platMusicLoad(const void* data, size_t length, bool loop) {
-    if (!data || length == 0) return 0;
+uint32_t platMusicLoad(const void* data, size_t length, bool loop)
+{
+    if (!data || length == 0)
+        return 0;
     openmpt_module* module = openmpt_module_create_from_memory2(
-        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
-        nullptr, nullptr, nullptr);
-    if (!module) return 0;
+        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, nullptr,
+        nullptr, nullptr);
+    if (!module)
+        return 0;
     openmpt_module_set_repeat_count(module, loop ? -1 : 0);
 
-    if (soundDevice) SDL_LockAudioDevice(soundDevice);
+    if (soundDevice)
+        SDL_LockAudioDevice(soundDevice);
     openmpt_module* previous = soundModule;
     soundModule = module;
     soundPlaying = false;
     soundClearRing();
     soundRestPosition.store(0, std::memory_order_relaxed);
     uint32_t handle = soundMusicHandle.load(std::memory_order_relaxed) + 1;
-    if (handle == 0) handle = 1;
+    if (handle == 0)
+        handle = 1;
     soundMusicHandle.store(handle, std::memory_order_relaxed);
-    if (soundDevice) SDL_UnlockAudioDevice(soundDevice);
-    if (previous) openmpt_module_destroy(previous);
+    if (soundDevice)
+        SDL_UnlockAudioDevice(soundDevice);
+    if (previous)
+        openmpt_module_destroy(previous);
     return handle;
 }
 
-bool platSoundStart() {
-    if (!soundDevice) return false;
+bool platSoundStart()
+{
+    if (!soundDevice)
+        return false;
     SDL_PauseAudioDevice(soundDevice, 0);
     return true;
 }
 
-bool platMusicPlay(uint32_t music, uint32_t position) {
-    if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed)) return false;
-    if (soundDevice) SDL_LockAudioDevice(soundDevice);
+bool platMusicPlay(uint32_t music, uint32_t position)
+{
+    if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed))
+        return false;
+    if (soundDevice)
+        SDL_LockAudioDevice(soundDevice);
     openmpt_module_set_position_order_row(soundModule, (int32_t)(position & 0xFFFFu),
                                           (int32_t)(position >> 16));
     soundClearRing();
     soundRestPosition.store(position, std::memory_order_relaxed);
     soundPlaying = soundDevice != 0;
     soundClockStarted = false;
-    if (soundDevice) SDL_UnlockAudioDevice(soundDevice);
+    if (soundDevice)
+        SDL_UnlockAudioDevice(soundDevice);
     return soundDevice != 0;
 }
 
-uint32_t platMusicPosition(uint32_t music) {
-    if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed)) return SOUND_NO_POSITION;
-    if (soundSilent.load(std::memory_order_relaxed)) return SOUND_NO_POSITION;
+uint32_t platMusicPosition(uint32_t music)
+{
+    if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed))
+        return SOUND_NO_POSITION;
+    if (soundSilent.load(std::memory_order_relaxed))
+        return SOUND_NO_POSITION;
     // The latest slot already heard; slots still to come are skipped.
     uint32_t now = (uint32_t)soundClockUs();
     uint32_t bestAge = 0xFFFFFFFFu;
     uint32_t best = soundRestPosition.load(std::memory_order_relaxed);
     for (auto& ring : soundRing) {
         uint64_t slot = ring.load(std::memory_order_relaxed);
-        if (slot == 0) continue;
+        if (slot == 0)
+            continue;
         uint32_t age = now - (uint32_t)(slot >> 32);
-        if ((int32_t)age < 0 || age >= bestAge) continue;
+        if ((int32_t)age < 0 || age >= bestAge)
+            continue;
         bestAge = age;
         best = (uint32_t)slot;
     }
     return best;
 }
 
-int platSoundLatencyUs() {
+int platSoundLatencyUs()
+{
     return soundSilent.load(std::memory_order_relaxed) ? -1 : (int)soundLatencyUs;
 }

@@ -49,11 +49,12 @@ bool sphereOutsideView(const ViewVolume& volume, double x, double y, double z, d
 }
 
 // Any thread.
-bool rectangleOutsideView(const ViewVolume& volume, double x0, double x1, double y0, double y1, double slack)
+bool rectangleOutsideView(const ViewVolume& volume, double x0, double x1, double y0, double y1,
+                          double slack)
 {
     const double xs[4] = {x0, x1, x1, x0};
     const double ys[4] = {y0, y0, y1, y1};
-    int beyond[6] = {};   // corners beyond each plane
+    int beyond[6] = {};  // corners beyond each plane
     for (int corner = 0; corner < 4; ++corner) {
         const double* clip = volume.clip;
         const double w = clip[3] * xs[corner] + clip[7] * ys[corner] + clip[15];

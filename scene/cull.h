@@ -20,4 +20,5 @@ bool sphereOutsideView(const ViewVolume& volume, double x, double y, double z, d
 
 // True when the rectangle x0..x1, y0..y1 in z = 0 lies wholly outside, with
 // a slack of `slack` times each corner's w.
-bool rectangleOutsideView(const ViewVolume& volume, double x0, double x1, double y0, double y1, double slack);
+bool rectangleOutsideView(const ViewVolume& volume, double x0, double x1, double y0, double y1,
+                          double slack);

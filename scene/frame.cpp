@@ -14,19 +14,19 @@
 
 // ------------------------------------------------------------------ state
 // Main thread only.
-int32_t panelSelect = 1;   // 1: TEX_GREETINGS, 2: TEX_CREDITS
+int32_t panelSelect = 1;  // 1: TEX_GREETINGS, 2: TEX_CREDITS
 
 // The scene's and the overlay's projection.
-static const double FIELD_OF_VIEW = 60.0;   // degrees, vertical
+static const double FIELD_OF_VIEW = 60.0;  // degrees, vertical
 static const double VIEW_ASPECT = 2.0;
-static const double NEAR_PLANE = 0.2;       // eye-space units
+static const double NEAR_PLANE = 0.2;  // eye-space units
 static const double FAR_PLANE = 5000.0;
 
 // Single-precision constants of the animation (nearest floats to 1/30, 1/15, 1/3).
-static const float FLOOR_SCROLL = 0.033333335f;   // texture units per unit of t
+static const float FLOOR_SCROLL = 0.033333335f;  // texture units per unit of t
 static const float MESH_Z_RATE = 0.06666667f;
-static const float SCROLL_RATE = 0.33333334f;     // scene units per unit of t
-static const double BOUNCE_RATE = 0.47619047619047616;   // radians per unit of t
+static const float SCROLL_RATE = 0.33333334f;           // scene units per unit of t
+static const double BOUNCE_RATE = 0.47619047619047616;  // radians per unit of t
 
 // Show time, read afresh at each use; the tick may change it mid-frame.
 static float showTimeNow()
@@ -201,7 +201,7 @@ static void drawFlashOverlay()
     const GLubyte alpha = static_cast<GLubyte>(static_cast<int>(level));
     glColor4ub(255, 255, 255, alpha);
     if (alpha == 0) {
-        return;   // fully transparent: every pixel would stay as it is
+        return;  // fully transparent: every pixel would stay as it is
     }
 
     glPushMatrix();

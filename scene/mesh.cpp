@@ -16,8 +16,8 @@ Mesh& sceneMesh = meshTable[0];
 
 // The embedded blob: vertices, faces, face normals, texture coordinates,
 // each element three 32-bit little-endian values.
-static const uint32_t VERTEX_BYTES = MESH_VERTEX_COUNT * 3 * 4;   // 9384
-static const uint32_t FACE_BYTES = MESH_FACE_COUNT * 3 * 4;       // 18960
+static const uint32_t VERTEX_BYTES = MESH_VERTEX_COUNT * 3 * 4;  // 9384
+static const uint32_t FACE_BYTES = MESH_FACE_COUNT * 3 * 4;      // 18960
 static const uint32_t MESH_BLOB_BYTES = 2 * VERTEX_BYTES + 2 * FACE_BYTES;
 
 // Main thread, start-up.
@@ -26,7 +26,7 @@ void initMesh()
     Mesh& mesh = meshTable[0];
     mesh.loaded = 1;
     if (assetMeshBinSize != MESH_BLOB_BYTES) {
-        return;   // nothing to draw
+        return;  // nothing to draw
     }
     const unsigned char* blob = assetMeshBin;
     mesh.vertexCount = MESH_VERTEX_COUNT;
@@ -38,7 +38,7 @@ void initMesh()
     for (uint32_t corner = 0; corner < MESH_FACE_COUNT * 3; ++corner) {
         const int32_t vertex = mesh.faces[corner];
         if (vertex < 0 || vertex >= MESH_VERTEX_COUNT) {
-            mesh.faceCount = 0;   // a corner outside the vertex array: draw nothing
+            mesh.faceCount = 0;  // a corner outside the vertex array: draw nothing
         }
     }
     for (int axis = 0; axis < 3; ++axis) {
@@ -65,7 +65,7 @@ void computeVertexNormals(int index)
     float* normals = static_cast<float*>(calloc(mesh.vertexCount * 3 + 1, sizeof(float)));
     mesh.vertexNormals = normals;
     if (normals == nullptr) {
-        mesh.faceCount = 0;   // without normals the mesh is not drawn
+        mesh.faceCount = 0;  // without normals the mesh is not drawn
         return;
     }
     for (uint32_t face = 0; face < mesh.faceCount; ++face) {

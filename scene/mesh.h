@@ -5,15 +5,15 @@
 #include <cstdint>
 
 struct Mesh {
-    uint8_t loaded;              // 1 once initMesh has filled the record
+    uint8_t loaded;  // 1 once initMesh has filled the record
     uint32_t vertexCount;
     uint32_t faceCount;
-    const float* vertices;       // vertexCount * (x, y, z)
-    const int32_t* faces;        // faceCount * three vertex indices
-    const float* faceNormals;    // faceCount * unit normal, pointing into the solid
-    float* vertexNormals;        // vertexCount * unit normal; heap, never freed
-    const float* texCoords;      // vertexCount * three coordinates
-    float bounds[6];             // xmin, xmax, ymin, ymax, zmin, zmax
+    const float* vertices;     // vertexCount * (x, y, z)
+    const int32_t* faces;      // faceCount * three vertex indices
+    const float* faceNormals;  // faceCount * unit normal, pointing into the solid
+    float* vertexNormals;      // vertexCount * unit normal; heap, never freed
+    const float* texCoords;    // vertexCount * three coordinates
+    float bounds[6];           // xmin, xmax, ymin, ymax, zmin, zmax
 };
 
 enum {
@@ -22,7 +22,7 @@ enum {
     MESH_FACE_COUNT = 1580,
 };
 extern Mesh meshTable[MESH_TABLE_SIZE];
-extern Mesh& sceneMesh;   // meshTable[0], the one the show draws
+extern Mesh& sceneMesh;  // meshTable[0], the one the show draws
 
 // Fills record 0 from the embedded arrays; a blob of the wrong size leaves
 // it with no vertices and no faces. Main thread, start-up.

@@ -15,7 +15,7 @@
 // (main thread), each access one relaxed load or store.
 Star stars[STAR_COUNT];
 
-static const float STAR_STEP = 0.05f;   // units along -z per tick and unit of speed
+static const float STAR_STEP = 0.05f;  // units along -z per tick and unit of speed
 
 // Main thread, start-up.
 void scatterStars()
@@ -47,7 +47,7 @@ void drawStars()
 {
     ViewVolume volume;
     currentViewVolume(&volume);
-    const double flareRadius = std::sqrt(2.0);   // corners of the 2 by 2 quad, at any angle
+    const double flareRadius = std::sqrt(2.0);  // corners of the 2 by 2 quad, at any angle
 
     glPushMatrix();
     for (const Star& star : stars) {

@@ -7,11 +7,11 @@
 enum { STAR_COUNT = 3000 };
 
 struct Star {
-    float x;                 // eye space, fixed after scatterStars
+    float x;  // eye space, fixed after scatterStars
     float y;
-    std::atomic<float> z;    // moved by every tick (timer thread), read by drawStars
-    int32_t angle;           // degrees about the view axis
-    float speed;             // 1 to 9; 0.05 * speed per tick along -z
+    std::atomic<float> z;  // moved by every tick (timer thread), read by drawStars
+    int32_t angle;         // degrees about the view axis
+    float speed;           // 1 to 9; 0.05 * speed per tick along -z
 };
 extern Star stars[STAR_COUNT];
 

@@ -33,7 +33,8 @@ static const double GLYPH_SLACK = 0.02;
 void createOutlineFont()
 {
     fontListBase = glGenLists(FONT_LIST_COUNT);
-    platBuildOutlineFont(assetFontTtf, assetFontTtfSize, 0, GLYPH_COUNT, fontListBase, glyphMetrics);
+    platBuildOutlineFont(assetFontTtf, assetFontTtfSize, 0, GLYPH_COUNT, fontListBase,
+                         glyphMetrics);
     advanceListBase = glGenLists(FONT_LIST_COUNT);
     for (int code = 0; code < GLYPH_COUNT; ++code) {
         glNewList(advanceListBase + static_cast<unsigned>(code), GL_COMPILE);
@@ -61,11 +62,11 @@ float textWidth(const char* line)
 // or its advance list where the glyph lies wholly outside the view.
 static void callGlyphLists(const char* line, int length)
 {
-    static GLuint lists[TEXT_BUFFER_SIZE];   // offsets from fontListBase; main thread only
+    static GLuint lists[TEXT_BUFFER_SIZE];  // offsets from fontListBase; main thread only
     ViewVolume volume;
     currentViewVolume(&volume);
 
-    double pen = 0;   // em units along x from the line's origin
+    double pen = 0;  // em units along x from the line's origin
     for (int i = 0; i < length; ++i) {
         const unsigned code = static_cast<unsigned char>(line[i]);
         lists[i] = code;
@@ -75,8 +76,8 @@ static void callGlyphLists(const char* line, int length)
         const PlatGlyphMetrics& glyph = glyphMetrics[code];
         const double left = pen + glyph.originX;
         // The slack covers the float steps by which GL itself moves the pen.
-        if (rectangleOutsideView(volume, left, left + glyph.blackBoxX, glyph.originY - glyph.blackBoxY,
-                                 glyph.originY, GLYPH_SLACK)) {
+        if (rectangleOutsideView(volume, left, left + glyph.blackBoxX,
+                                 glyph.originY - glyph.blackBoxY, glyph.originY, GLYPH_SLACK)) {
             lists[i] = advanceListBase - fontListBase + code;
         }
         pen += glyph.cellIncX;
@@ -101,7 +102,7 @@ void drawText(const char* format, ...)
         return;
     }
 
-    static char line[TEXT_BUFFER_SIZE];   // main thread only
+    static char line[TEXT_BUFFER_SIZE];  // main thread only
     va_list arguments;
     va_start(arguments, format);
     vsnprintf(line, sizeof line, format, arguments);

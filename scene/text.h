@@ -4,9 +4,9 @@
 #include "platform/platform.h"
 
 enum {
-    GLYPH_COUNT = 255,        // glyph lists for codes 0 to 254
-    FONT_LIST_COUNT = 256,    // list names reserved; the last stays empty
-    TEXT_BUFFER_SIZE = 25600, // bytes of a formatted line, terminator included
+    GLYPH_COUNT = 255,         // glyph lists for codes 0 to 254
+    FONT_LIST_COUNT = 256,     // list names reserved; the last stays empty
+    TEXT_BUFFER_SIZE = 25600,  // bytes of a formatted line, terminator included
 };
 
 // First of the 256 display-list names; the glyph of code k is list

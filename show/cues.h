@@ -5,17 +5,17 @@
 #include <cstdint>
 
 enum {
-    CUE_PERIOD_MS = 20,          // one tick
+    CUE_PERIOD_MS = 20,  // one tick
     CUE_TICKS_PER_SECOND = 1000 / CUE_PERIOD_MS,
-    CUE_FLASH_LEVEL = 256,       // the flash candidate at a cue
-    CUE_FLASH_DECAY = 3,         // taken off the level every tick
+    CUE_FLASH_LEVEL = 256,  // the flash candidate at a cue
+    CUE_FLASH_DECAY = 3,    // taken off the level every tick
     CUE_END_ORDER = 29,
     CUE_END_ROW = 62,
 };
-inline constexpr float CUE_CLOCK_STEP = 0.2f;   // added to showTime every tick
+inline constexpr float CUE_CLOCK_STEP = 0.2f;  // added to showTime every tick
 
-void startCueTimer();   // main thread, once, at the end of start-up
-void cueTimerTick();    // timer thread, every 20 ms
+void startCueTimer();  // main thread, once, at the end of start-up
+void cueTimerTick();   // timer thread, every 20 ms
 
 // The clock step of one tick: showTime + CUE_CLOCK_STEP as a float sum.
 // The timer thread in cueTimerTick; offline replays (no timer) call it on

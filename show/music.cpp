@@ -6,13 +6,15 @@
 #include "assets/assets.h"
 #include "platform/platform.h"
 
-void startMusicOutput() {
+void startMusicOutput()
+{
     platSoundInit(PLAT_SOUND_DEFAULT_DEVICE, MUSIC_FREQUENCY);
     // The module loops forever; the end cue comes two rows before its end.
     musicHandle = platMusicLoad(assetMusicIt, assetMusicItSize, true);
     platSoundStart();
 }
 
-void playMusic() {
+void playMusic()
+{
     platMusicPlay(musicHandle, 0);
 }

@@ -2,7 +2,7 @@
 // renders it, for tools that draw the show at a chosen time.
 #pragma once
 
-enum { REPLAY_MAX_TICKS = 30000 };   // 10 minutes of ticks
+enum { REPLAY_MAX_TICKS = 30000 };  // 10 minutes of ticks
 
 // The flash level after the first ticks ticks of the show, tick k seeing the
 // position heard k x 20 ms after playback began, with the same rule as

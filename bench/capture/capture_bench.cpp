@@ -25,7 +25,7 @@
 
 namespace {
 
-const double FROM = 74;    // seconds of show: the first flash lies in the span
+const double FROM = 74;  // seconds of show: the first flash lies in the span
 const double SPAN = 5;
 const int FPS = 60;
 float flash[REPLAY_MAX_TICKS];
@@ -119,7 +119,7 @@ void Encoded(benchmark::State& state)
         return;
     }
     double seconds = -1;
-    double oneFrame = -1;   // start-up, music replay and sound render, one frame
+    double oneFrame = -1;  // start-up, music replay and sound render, one frame
     for (auto _ : state) {
         seconds = runTool(folder, width, height, FROM, FROM + SPAN);
         oneFrame = runTool(folder, width, height, FROM + SPAN - 1.0 / FPS, FROM + SPAN);
@@ -143,9 +143,17 @@ void Encoded(benchmark::State& state)
            width, height, SPAN / seconds, oneFrame, steady);
 }
 
-BENCHMARK(Frames)->Args({800, 600})->Args({1920, 1080})->Iterations(1)->UseManualTime()
+BENCHMARK(Frames)
+    ->Args({800, 600})
+    ->Args({1920, 1080})
+    ->Iterations(1)
+    ->UseManualTime()
     ->Unit(benchmark::kSecond);
-BENCHMARK(Encoded)->Args({800, 600})->Args({1920, 1080})->Iterations(1)->UseManualTime()
+BENCHMARK(Encoded)
+    ->Args({800, 600})
+    ->Args({1920, 1080})
+    ->Iterations(1)
+    ->UseManualTime()
     ->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -33,10 +33,10 @@
 namespace {
 
 struct Entry {
-    Bytes file;      // the PNG
-    Bytes stream;    // its IDAT data, concatenated: one zlib stream
-    size_t rawSize;  // inflated bytes
-    size_t rgbaSize; // decoded RGBA bytes
+    Bytes file;       // the PNG
+    Bytes stream;     // its IDAT data, concatenated: one zlib stream
+    size_t rawSize;   // inflated bytes
+    size_t rgbaSize;  // decoded RGBA bytes
 };
 struct Corpus {
     std::string name;
@@ -45,9 +45,13 @@ struct Corpus {
     size_t rgbaBytes = 0;
 };
 
-uint32_t big32(const uint8_t* p) { return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]; }
+uint32_t big32(const uint8_t* p)
+{
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
 
-Entry entryOf(Bytes file) {
+Entry entryOf(Bytes file)
+{
     Entry e;
     e.file = std::move(file);
     uint32_t w = 0, h = 0, bpp = 0;
@@ -60,7 +64,8 @@ Entry entryOf(Bytes file) {
             h = big32(data + 4);
             bpp = static_cast<uint32_t>(samplesPerPixel(data[9]));
         }
-        if (memcmp(type, "IDAT", 4) == 0) e.stream.insert(e.stream.end(), data, data + length);
+        if (memcmp(type, "IDAT", 4) == 0)
+            e.stream.insert(e.stream.end(), data, data + length);
         at += 12 + length;
     }
     e.rawSize = (size_t{w} * bpp + 1) * h;
@@ -68,14 +73,16 @@ Entry entryOf(Bytes file) {
     return e;
 }
 
-void countBytes(Corpus& c) {
+void countBytes(Corpus& c)
+{
     for (const Entry& e : c.entries) {
         c.rawBytes += e.rawSize;
         c.rgbaBytes += e.rgbaSize;
     }
 }
 
-Corpus picturesCorpus() {
+Corpus picturesCorpus()
+{
     Corpus c;
     c.name = "pictures";
     const std::pair<const unsigned char*, uint32_t> assets[] = {
@@ -83,11 +90,13 @@ Corpus picturesCorpus() {
         {assetLogoPng, assetLogoPngSize},           {assetBackdropPng, assetBackdropPngSize},
         {assetGreetingsPng, assetGreetingsPngSize}, {assetCreditsPng, assetCreditsPngSize},
         {assetPhotoPng, assetPhotoPngSize}};
-    for (const auto& [data, size] : assets) c.entries.push_back(entryOf(Bytes(data, data + size)));
+    for (const auto& [data, size] : assets)
+        c.entries.push_back(entryOf(Bytes(data, data + size)));
     return c;
 }
 
-Corpus largeCorpus() {
+Corpus largeCorpus()
+{
     Corpus c;
     c.name = "large";
     uint32_t seed = 1;
@@ -108,7 +117,8 @@ Corpus largeCorpus() {
 // Each decodes one entry into out (at least rawSize / rgbaSize bytes) and
 // returns false on failure.
 
-bool oursInflate(const Entry& e, uint8_t* out) {
+bool oursInflate(const Entry& e, uint8_t* out)
+{
     startByteSource(e.stream.data(), static_cast<int32_t>(e.stream.size()));
     prepareCodeTables();
     const size_t n = inflateStream(out, e.rawSize);
@@ -116,45 +126,55 @@ bool oursInflate(const Entry& e, uint8_t* out) {
     return n == e.rawSize && pngErrorCount == 0;
 }
 
-bool zlibInflate(const Entry& e, uint8_t* out) {
+bool zlibInflate(const Entry& e, uint8_t* out)
+{
     uLongf n = static_cast<uLongf>(e.rawSize);
-    return uncompress(out, &n, e.stream.data(), static_cast<uLong>(e.stream.size())) == Z_OK && n == e.rawSize;
-}
-
-libdeflate_decompressor* deflater;
-bool libdeflateInflate(const Entry& e, uint8_t* out) {
-    size_t n = 0;
-    return libdeflate_zlib_decompress(deflater, e.stream.data(), e.stream.size(), out, e.rawSize, &n) ==
-               LIBDEFLATE_SUCCESS &&
+    return uncompress(out, &n, e.stream.data(), static_cast<uLong>(e.stream.size())) == Z_OK &&
            n == e.rawSize;
 }
 
-bool stbInflate(const Entry& e, uint8_t* out) {
-    return stbi_zlib_decode_buffer(reinterpret_cast<char*>(out), static_cast<int>(e.rawSize),
-                                   reinterpret_cast<const char*>(e.stream.data()),
-                                   static_cast<int>(e.stream.size())) == static_cast<int>(e.rawSize);
+libdeflate_decompressor* deflater;
+bool libdeflateInflate(const Entry& e, uint8_t* out)
+{
+    size_t n = 0;
+    return libdeflate_zlib_decompress(deflater, e.stream.data(), e.stream.size(), out, e.rawSize,
+                                      &n) == LIBDEFLATE_SUCCESS &&
+           n == e.rawSize;
 }
 
-bool oursDecode(const Entry& e, uint8_t* out) {
+bool stbInflate(const Entry& e, uint8_t* out)
+{
+    return stbi_zlib_decode_buffer(reinterpret_cast<char*>(out), static_cast<int>(e.rawSize),
+                                   reinterpret_cast<const char*>(e.stream.data()),
+                                   static_cast<int>(e.stream.size())) ==
+           static_cast<int>(e.rawSize);
+}
+
+bool oursDecode(const Entry& e, uint8_t* out)
+{
     Image* image = decodePng(e.file.data(), static_cast<int32_t>(e.file.size()));
-    if (image == nullptr) return false;
+    if (image == nullptr)
+        return false;
     out[0] = imagePixels(image)[0];
     free(image);
     return true;
 }
 
-bool libpngDecode(const Entry& e, uint8_t* out) {
+bool libpngDecode(const Entry& e, uint8_t* out)
+{
     png_image image;
     memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_memory(&image, e.file.data(), e.file.size()) == 0) return false;
+    if (png_image_begin_read_from_memory(&image, e.file.data(), e.file.size()) == 0)
+        return false;
     image.format = PNG_FORMAT_RGBA;
     const bool ok = png_image_finish_read(&image, nullptr, out, 0, nullptr) != 0;
     png_image_free(&image);
     return ok;
 }
 
-bool spngDecode(const Entry& e, uint8_t* out) {
+bool spngDecode(const Entry& e, uint8_t* out)
+{
     spng_ctx* ctx = spng_ctx_new(0);
     spng_set_crc_action(ctx, SPNG_CRC_USE, SPNG_CRC_USE);  // like ours: CRCs not compared
     spng_set_png_buffer(ctx, e.file.data(), e.file.size());
@@ -163,10 +183,13 @@ bool spngDecode(const Entry& e, uint8_t* out) {
     return ok;
 }
 
-bool stbDecode(const Entry& e, uint8_t* out) {
+bool stbDecode(const Entry& e, uint8_t* out)
+{
     int w, h, n;
-    stbi_uc* pixels = stbi_load_from_memory(e.file.data(), static_cast<int>(e.file.size()), &w, &h, &n, 4);
-    if (pixels == nullptr) return false;
+    stbi_uc* pixels =
+        stbi_load_from_memory(e.file.data(), static_cast<int>(e.file.size()), &w, &h, &n, 4);
+    if (pixels == nullptr)
+        return false;
     out[0] = pixels[0];
     stbi_image_free(pixels);
     return true;
@@ -178,43 +201,55 @@ struct Decoder {
     bool inflate;  // measures inflated bytes; else RGBA bytes
 };
 const Decoder DECODERS[] = {
-    {"ours-inflate", oursInflate, true},   {"zlib", zlibInflate, true},
-    {"libdeflate", libdeflateInflate, true}, {"stb-inflate", stbInflate, true},
-    {"ours-decode", oursDecode, false},    {"libpng", libpngDecode, false},
-    {"spng", spngDecode, false},           {"stb_image", stbDecode, false},
+    {"ours-inflate", oursInflate, true},
+    {"zlib", zlibInflate, true},
+    {"libdeflate", libdeflateInflate, true},
+    {"stb-inflate", stbInflate, true},
+    {"ours-decode", oursDecode, false},
+    {"libpng", libpngDecode, false},
+    {"spng", spngDecode, false},
+    {"stb_image", stbDecode, false},
 };
 
 Bytes outBuffer;
 
-bool runCorpus(const Decoder& d, const Corpus& c) {
+bool runCorpus(const Decoder& d, const Corpus& c)
+{
     for (const Entry& e : c.entries) {
-        if (!d.run(e, outBuffer.data())) return false;
+        if (!d.run(e, outBuffer.data()))
+            return false;
     }
     return true;
 }
 
 // The one call that callgrind counts.
-extern "C" __attribute__((noinline)) bool measuredRun(const Decoder* d, const Corpus* c) { return runCorpus(*d, *c); }
+extern "C" __attribute__((noinline)) bool measuredRun(const Decoder* d, const Corpus* c)
+{
+    return runCorpus(*d, *c);
+}
 
 std::map<std::string, double> throughput;  // "decoder corpus" -> bytes a second
 
 class RecordingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     std::map<std::string, size_t> bytesPerIteration;
-    void ReportRuns(const std::vector<Run>& runs) override {
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const std::string name = run.run_name.function_name;
-            if (run.run_type != Run::RT_Iteration || bytesPerIteration.count(name) == 0) continue;
-            throughput[name] = static_cast<double>(bytesPerIteration[name]) * static_cast<double>(run.iterations) /
-                               run.cpu_accumulated_time;
+            if (run.run_type != Run::RT_Iteration || bytesPerIteration.count(name) == 0)
+                continue;
+            throughput[name] = static_cast<double>(bytesPerIteration[name]) *
+                               static_cast<double>(run.iterations) / run.cpu_accumulated_time;
         }
     }
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     deflater = libdeflate_alloc_decompressor();
     if (argc == 4 && strcmp(argv[1], "--once") == 0) {
         Corpus c = strcmp(argv[3], "large") == 0 ? largeCorpus() : picturesCorpus();
@@ -223,8 +258,8 @@ int main(int argc, char** argv) {
         for (const Decoder& d : DECODERS) {
             if (strcmp(d.name, argv[2]) == 0) {
                 const bool ok = measuredRun(&d, &c);
-                printf("%s %s: %zu raw bytes, %zu RGBA bytes, %s\n", d.name, c.name.c_str(), c.rawBytes, c.rgbaBytes,
-                       ok ? "ok" : "FAILED");
+                printf("%s %s: %zu raw bytes, %zu RGBA bytes, %s\n", d.name, c.name.c_str(),
+                       c.rawBytes, c.rgbaBytes, ok ? "ok" : "FAILED");
                 return ok ? 0 : 1;
             }
         }
@@ -235,13 +270,16 @@ int main(int argc, char** argv) {
     RecordingReporter reporter;
     for (Corpus& c : corpora) {
         countBytes(c);
-        printf("corpus %s: %zu pictures, %zu compressed bytes, %zu raw bytes\n", c.name.c_str(), c.entries.size(),
-               [&] {
-                   size_t n = 0;
-                   for (const Entry& e : c.entries) n += e.stream.size();
-                   return n;
-               }(),
-               c.rawBytes);
+        printf(
+            "corpus %s: %zu pictures, %zu compressed bytes, %zu raw bytes\n", c.name.c_str(),
+            c.entries.size(),
+            [&] {
+                size_t n = 0;
+                for (const Entry& e : c.entries)
+                    n += e.stream.size();
+                return n;
+            }(),
+            c.rawBytes);
     }
     outBuffer.resize(8 << 20);
     for (const Corpus& c : corpora) {
@@ -262,13 +300,15 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const std::pair<const char*, const char*> comparisons[] = {
-        {"ours-inflate", "zlib"}, {"ours-inflate", "libdeflate"}, {"ours-inflate", "stb-inflate"},
-        {"ours-decode", "libpng"}, {"ours-decode", "spng"},       {"ours-decode", "stb_image"}};
+        {"ours-inflate", "zlib"},  {"ours-inflate", "libdeflate"}, {"ours-inflate", "stb-inflate"},
+        {"ours-decode", "libpng"}, {"ours-decode", "spng"},        {"ours-decode", "stb_image"}};
     for (const Corpus& c : corpora) {
         for (const auto& [ours, theirs] : comparisons) {
-            const std::string a = std::string(ours) + "/" + c.name, b = std::string(theirs) + "/" + c.name;
+            const std::string a = std::string(ours) + "/" + c.name,
+                              b = std::string(theirs) + "/" + c.name;
             if (throughput.count(a) && throughput.count(b)) {
-                printf("RATIO %s/%s %s %.3f\n", ours, theirs, c.name.c_str(), throughput[a] / throughput[b]);
+                printf("RATIO %s/%s %s %.3f\n", ours, theirs, c.name.c_str(),
+                       throughput[a] / throughput[b]);
             }
         }
     }

@@ -27,14 +27,14 @@ namespace {
 
 const int WIDTH = 800;
 const int HEIGHT = 600;
-const double SHOW_SECONDS = 144;   // the music's end cue
-const int FRAME_STRIDE = 6;        // of the 60-per-second frames, time every sixth
+const double SHOW_SECONDS = 144;  // the music's end cue
+const int FRAME_STRIDE = 6;       // of the 60-per-second frames, time every sixth
 
 double peakResidentMegabytes()
 {
     rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;   // kilobytes on Linux
+    return usage.ru_maxrss / 1024.0;  // kilobytes on Linux
 }
 
 // User and system time of the whole process (main thread and the
@@ -57,7 +57,7 @@ double percentile(std::vector<double> values, double fraction)
 void ShowRun(benchmark::State& state)
 {
     std::vector<double> frameMs;
-    double cpuMs = 0;   // process time spent in the timed frames
+    double cpuMs = 0;  // process time spent in the timed frames
     for (auto _ : state) {
         setShowStateAt(ShowMoment{0, 1, 0});
         int ticksRun = 0;

@@ -16,21 +16,26 @@ namespace {
 
 // The tick as the show runs it: 3000 stars, the live position of the
 // playing module on SDL's dummy driver.
-void BM_CueTimerTick(benchmark::State& state) {
+void BM_CueTimerTick(benchmark::State& state)
+{
     srand(1);
     scatterStars();
-    for (auto _ : state) cueTimerTick();
+    for (auto _ : state)
+        cueTimerTick();
     state.counters["showTime"] = showTime.load();
 }
 BENCHMARK(BM_CueTimerTick);
 
-void BM_MusicPosition(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(platMusicPosition(musicHandle));
+void BM_MusicPosition(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(platMusicPosition(musicHandle));
 }
 BENCHMARK(BM_MusicPosition);
 
 // The flash at 144 s: the whole module rendered offline, once.
-void BM_ReplayWholeShow(benchmark::State& state) {
+void BM_ReplayWholeShow(benchmark::State& state)
+{
     for (auto _ : state) {
         float level = 0;
         bool endSeen = false;
@@ -41,7 +46,8 @@ BENCHMARK(BM_ReplayWholeShow)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     platSoundInit(PLAT_SOUND_DEFAULT_DEVICE, 44100);
     musicHandle = platMusicLoad(assetMusicIt, assetMusicItSize, true);

@@ -26,15 +26,27 @@ static bool step(FakeStep which, const std::string& call)
            fake.failingSteps.end();
 }
 
-bool platStartVideo() { return step(FAKE_START_VIDEO, "startVideo"); }
-bool platStopVideo() { return step(FAKE_STOP_VIDEO, "stopVideo"); }
+bool platStartVideo()
+{
+    return step(FAKE_START_VIDEO, "startVideo");
+}
+bool platStopVideo()
+{
+    return step(FAKE_STOP_VIDEO, "stopVideo");
+}
 bool platRequestDisplayMode(int width, int height, int bits)
 {
     return step(FAKE_DISPLAY_MODE, "requestDisplayMode " + std::to_string(width) + "x" +
                                        std::to_string(height) + "x" + std::to_string(bits));
 }
-void platRestoreDisplayMode() { fake.calls.push_back("restoreDisplayMode"); }
-void platShowCursor(bool visible) { fake.calls.push_back(visible ? "showCursor 1" : "showCursor 0"); }
+void platRestoreDisplayMode()
+{
+    fake.calls.push_back("restoreDisplayMode");
+}
+void platShowCursor(bool visible)
+{
+    fake.calls.push_back(visible ? "showCursor 1" : "showCursor 0");
+}
 bool platCreateWindow(const char* title, int width, int height, bool fullscreen, int colourBits,
                       int depthBits)
 {
@@ -44,30 +56,57 @@ bool platCreateWindow(const char* title, int width, int height, bool fullscreen,
                                         std::to_string(colourBits) + " depth " +
                                         std::to_string(depthBits));
 }
-bool platDestroyWindow() { return step(FAKE_DESTROY_WINDOW, "destroyWindow"); }
-bool platGetDrawable() { return step(FAKE_GET_DRAWABLE, "getDrawable"); }
-bool platReleaseDrawable() { return step(FAKE_RELEASE_DRAWABLE, "releaseDrawable"); }
-int platChoosePixelFormat() { return step(FAKE_CHOOSE_FORMAT, "choosePixelFormat") ? 24 : 0; }
+bool platDestroyWindow()
+{
+    return step(FAKE_DESTROY_WINDOW, "destroyWindow");
+}
+bool platGetDrawable()
+{
+    return step(FAKE_GET_DRAWABLE, "getDrawable");
+}
+bool platReleaseDrawable()
+{
+    return step(FAKE_RELEASE_DRAWABLE, "releaseDrawable");
+}
+int platChoosePixelFormat()
+{
+    return step(FAKE_CHOOSE_FORMAT, "choosePixelFormat") ? 24 : 0;
+}
 bool platSetPixelFormat(int format)
 {
     return step(FAKE_SET_FORMAT, "setPixelFormat " + std::to_string(format));
 }
-bool platCreateContext() { return step(FAKE_CREATE_CONTEXT, "createContext"); }
-bool platDeleteContext() { return step(FAKE_DELETE_CONTEXT, "deleteContext"); }
+bool platCreateContext()
+{
+    return step(FAKE_CREATE_CONTEXT, "createContext");
+}
+bool platDeleteContext()
+{
+    return step(FAKE_DELETE_CONTEXT, "deleteContext");
+}
 bool platMakeCurrent(bool current)
 {
     return current ? step(FAKE_MAKE_CURRENT, "makeCurrent 1")
                    : step(FAKE_RELEASE_CURRENT, "makeCurrent 0");
 }
-void platShowWindow() { fake.calls.push_back("showWindow"); }
-void platSwapBuffers() { ++fake.swaps; }
+void platShowWindow()
+{
+    fake.calls.push_back("showWindow");
+}
+void platSwapBuffers()
+{
+    ++fake.swaps;
+}
 void platDrawableSize(int* width, int* height)
 {
     fake.calls.push_back("drawableSize");
     (void)width;
     (void)height;
 }
-void platDisableScreenSaver() { fake.calls.push_back("disableScreenSaver"); }
+void platDisableScreenSaver()
+{
+    fake.calls.push_back("disableScreenSaver");
+}
 
 bool platPeekMessage(PlatMessage* message)
 {

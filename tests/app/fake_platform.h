@@ -38,13 +38,13 @@ struct FakeBox {
 struct FakeScriptEntry {
     int emptyPollsBefore;
     PlatMessage message;
-    void (*action)();   // run when the entry is reached; may be null
+    void (*action)();  // run when the entry is reached; may be null
 };
 
 struct FakePlatform {
     std::vector<FakeStep> failingSteps;
-    int boxAnswer = PLAT_ANSWER_YES;       // answer to a Yes/No box
-    std::vector<std::string> calls;        // every call, in order
+    int boxAnswer = PLAT_ANSWER_YES;  // answer to a Yes/No box
+    std::vector<std::string> calls;   // every call, in order
     std::vector<FakeBox> boxes;
     std::vector<FakeScriptEntry> script;
     size_t scriptPos = 0;
@@ -54,7 +54,7 @@ struct FakePlatform {
     int swaps = 0;
     bool quitPosted = false;
     int quitCode = -1;
-    std::vector<long> defaultHandled;      // types passed to default handling
+    std::vector<long> defaultHandled;  // types passed to default handling
 };
 extern FakePlatform fake;
 

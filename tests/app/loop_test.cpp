@@ -12,7 +12,7 @@
 
 // The loop draws through drawFrame; here it only counts and may act.
 static int framesDrawn;
-static int frameLimit;   // after this many frames the test stops the loop
+static int frameLimit;  // after this many frames the test stops the loop
 bool drawFrame()
 {
     ++framesDrawn;
@@ -30,7 +30,7 @@ PlatMessage msg(int type, uint32_t wParam = 0, uint32_t lParam = 0)
 }
 
 class MainLoop : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         fakeReset();
@@ -77,7 +77,10 @@ TEST_F(MainLoop, QuitMessageCodeIsTheExitCode)
     EXPECT_EQ(runMainLoop(), 7);
 }
 
-void setQuitFromTimer() { quitRequested.store(1); }
+void setQuitFromTimer()
+{
+    quitRequested.store(1);
+}
 
 TEST_F(MainLoop, MinimisedWindowHandlesMessagesButNeverDraws)
 {
@@ -115,8 +118,8 @@ TEST(ViewBand, TwoThirdsOfTheHeightCentredAndTruncated)
 {
     struct Case {
         int height, y, band;
-    } cases[] = {{600, 100, 400}, {599, 99, 399}, {601, 100, 400}, {1024, 170, 682},
-                 {1080, 180, 720}, {0, 0, 0}, {1, 0, 0}, {2, 0, 1}};
+    } cases[] = {{600, 100, 400},  {599, 99, 399}, {601, 100, 400}, {1024, 170, 682},
+                 {1080, 180, 720}, {0, 0, 0},      {1, 0, 0},       {2, 0, 1}};
     for (const Case& c : cases) {
         ViewBand band = viewBandFor(c.height);
         EXPECT_EQ(band.y, c.y) << c.height;

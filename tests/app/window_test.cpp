@@ -21,26 +21,23 @@ void resetShell()
 }
 
 class OpenWindow : public ::testing::Test {
-protected:
-    void SetUp() override { resetShell(); }
+  protected:
+    void SetUp() override
+    {
+        resetShell();
+    }
 };
 
 TEST_F(OpenWindow, FullscreenSuccessRunsEveryStepInOrder)
 {
     ASSERT_TRUE(openWindow(":: We rule ::", 800, 600, 32, 1));
     std::vector<std::string> expected = {
-        "startVideo",
-        "requestDisplayMode 800x600x32",
-        "showCursor 0",
-        "createWindow :: We rule :: 800x600 fullscreen colour 32 depth 32",
-        "getDrawable",
-        "choosePixelFormat",
-        "setPixelFormat 24",
-        "createContext",
-        "makeCurrent 1",
-        "showWindow",
-        "disableScreenSaver",
-        "drawableSize",
+        "startVideo",         "requestDisplayMode 800x600x32",
+        "showCursor 0",       "createWindow :: We rule :: 800x600 fullscreen colour 32 depth 32",
+        "getDrawable",        "choosePixelFormat",
+        "setPixelFormat 24",  "createContext",
+        "makeCurrent 1",      "showWindow",
+        "disableScreenSaver", "drawableSize",
     };
     EXPECT_EQ(fake.calls, expected);
     EXPECT_TRUE(fake.boxes.empty());
@@ -100,8 +97,11 @@ struct LaterFailure {
 };
 
 class OpenWindowLaterFailure : public ::testing::TestWithParam<LaterFailure> {
-protected:
-    void SetUp() override { resetShell(); }
+  protected:
+    void SetUp() override
+    {
+        resetShell();
+    }
 };
 
 TEST_P(OpenWindowLaterFailure, ClosesFirstThenTellsExactly)
@@ -125,7 +125,8 @@ TEST_P(OpenWindowLaterFailure, ClosesFirstThenTellsExactly)
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, OpenWindowLaterFailure,
-                         ::testing::Values(LaterFailure{FAKE_CREATE_WINDOW, "Blad utworzenia okna.", "Buond"},
+                         ::testing::Values(LaterFailure{FAKE_CREATE_WINDOW, "Blad utworzenia okna.",
+                                                        "Buond"},
                                            LaterFailure{FAKE_GET_DRAWABLE, "#1", "ERROR"},
                                            LaterFailure{FAKE_CHOOSE_FORMAT, "#2", "ERROR"},
                                            LaterFailure{FAKE_SET_FORMAT, "#3", "ERROR"},
@@ -142,7 +143,7 @@ TEST_F(OpenWindow, CloseReleasesOnlyWhatExistsAfterAFailure)
 }
 
 class CloseWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         resetShell();
@@ -184,8 +185,11 @@ TEST_F(CloseWindow, EachFailingReleaseIsToldAndTheRestGoesOn)
 }
 
 class WindowProc : public ::testing::Test {
-protected:
-    void SetUp() override { resetShell(); }
+  protected:
+    void SetUp() override
+    {
+        resetShell();
+    }
     long send(int type, uint32_t wParam = 0, uint32_t lParam = 0)
     {
         PlatMessage message = {type, wParam, lParam};
@@ -238,7 +242,7 @@ TEST_F(WindowProc, ScreenSaverAndPowerDownAreRefusedOtherCommandsPassOn)
     send(PLAT_MSG_SYSCOMMAND, PLAT_SC_SCREENSAVE);
     send(PLAT_MSG_SYSCOMMAND, PLAT_SC_MONITORPOWER);
     EXPECT_TRUE(fake.defaultHandled.empty());
-    send(PLAT_MSG_SYSCOMMAND, PLAT_SC_SCREENSAVE + 1);   // compared whole, not masked
+    send(PLAT_MSG_SYSCOMMAND, PLAT_SC_SCREENSAVE + 1);  // compared whole, not masked
     send(PLAT_MSG_OTHER);
     EXPECT_EQ(fake.defaultHandled.size(), 2u);
 }

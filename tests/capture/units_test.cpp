@@ -35,7 +35,7 @@ TEST(VideoClock, EveryFrameGetsItsShareOfTheSoundAndTheTotalNeverDrifts)
     EXPECT_EQ(videoSampleAt(1, 60), 800);
     for (int fps = VIDEO_MIN_FPS; fps <= VIDEO_MAX_FPS; ++fps) {
         const bool divides = VIDEO_SAMPLE_RATE % fps == 0;
-        const int frames = 600 * fps;   // ten minutes
+        const int frames = 600 * fps;  // ten minutes
         for (int frame = 0; frame < frames; frame += 1 + frame / 97) {
             const int64_t share = videoSampleAt(frame + 1, fps) - videoSampleAt(frame, fps);
             if (divides) {
@@ -106,7 +106,7 @@ TEST(VideoShow, AStartInTheMiddleIsTheStateOfPlayingFromTheBeginning)
         for (int frame = 0; frame <= last; ++frame) {
             advanceVideoTo(frame);
             played.push_back(currentState());
-            flipPanelAt(showTime.load());   // as drawFrame does
+            flipPanelAt(showTime.load());  // as drawFrame does
         }
         int flips = 0;
         for (int frame = 1; frame <= last; ++frame) {

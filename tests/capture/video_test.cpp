@@ -19,7 +19,7 @@
 namespace {
 
 const char* const TOOL = WERULE_CAPTURE_TOOL;
-const int RATE = 48000;   // Hz, the capture's sound clock
+const int RATE = 48000;  // Hz, the capture's sound clock
 
 // The short span every capture here draws: the first flash cue lies in it.
 const double FROM = 74;
@@ -93,8 +93,8 @@ std::string probe(const std::string& file, const char* stream, const char* key)
 openmpt_module* openModule()
 {
     openmpt_module* module = openmpt_module_create_from_memory2(
-        assetMusicIt, assetMusicItSize, openmpt_log_func_silent, nullptr,
-        openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+        assetMusicIt, assetMusicItSize, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
+        nullptr, nullptr, nullptr, nullptr);
     if (module != nullptr) {
         openmpt_module_set_repeat_count(module, -1);
         openmpt_module_ctl_set_integer(module, "dither", 0);
@@ -172,7 +172,7 @@ int entriesIn(const std::string& folder)
 // One folder of captures for the whole suite: the span in H.264/AAC (with
 // its progress bar kept), twice in FFV1/FLAC, and as a frame folder.
 class ShortCapture : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite()
     {
         char pattern[] = "/tmp/werule-capture-test-XXXXXX";
@@ -180,17 +180,22 @@ protected:
         progress = run(std::string(TOOL) + " --video " + folder + "/short.mp4 " + spanArguments() +
                            " 2>&1 >/dev/null",
                        &status[0]);
-        run(std::string(TOOL) + " --quiet --lossless --video " + folder + "/a.mkv " + spanArguments(),
+        run(std::string(TOOL) + " --quiet --lossless --video " + folder + "/a.mkv " +
+                spanArguments(),
             &status[1]);
-        run(std::string(TOOL) + " --quiet --lossless --video " + folder + "/b.mkv " + spanArguments(),
+        run(std::string(TOOL) + " --quiet --lossless --video " + folder + "/b.mkv " +
+                spanArguments(),
             &status[2]);
         run(std::string(TOOL) + " --quiet --frames " + folder + "/frames " + spanArguments(),
             &status[3]);
     }
-    static void TearDownTestSuite() { run("rm -rf " + folder); }
+    static void TearDownTestSuite()
+    {
+        run("rm -rf " + folder);
+    }
 
     static std::string folder;
-    static std::string progress;   // the progress bar of the H.264 capture
+    static std::string progress;  // the progress bar of the H.264 capture
     static int status[4];
 };
 std::string ShortCapture::folder;
@@ -221,7 +226,7 @@ TEST_F(ShortCapture, FfprobeFindsTheFramesRateSizeAndSoundOfTheSpan)
               std::string::npos)
         << progress;
     EXPECT_FALSE(exists(folder + "/.short.mp4.partial-0"));
-    EXPECT_EQ(entriesIn(folder), 4) << run("ls -A " + folder);   // no temporary left
+    EXPECT_EQ(entriesIn(folder), 4) << run("ls -A " + folder);  // no temporary left
 }
 
 TEST_F(ShortCapture, TheFlashLightsTheSidePanelsAtTheFrameOfTheMusicsCue)
@@ -235,12 +240,14 @@ TEST_F(ShortCapture, TheFlashLightsTheSidePanelsAtTheFrameOfTheMusicsCue)
     ASSERT_GT(cueFrame, first);
     ASSERT_LT(cueFrame + 1, static_cast<int>(std::lround(TO * FPS)));
     const std::string frames = decodedFrames(folder + "/a.mkv");
-    ASSERT_EQ(frames.size(), static_cast<size_t>(WIDTH) * HEIGHT * 3 * std::lround((TO - FROM) * FPS));
+    ASSERT_EQ(frames.size(),
+              static_cast<size_t>(WIDTH) * HEIGHT * 3 * std::lround((TO - FROM) * FPS));
     // The white panels fill the band's outer sixths on both sides.
     const int y0 = HEIGHT * 3 / 8, y1 = HEIGHT * 5 / 8;
     auto sides = [&](int frame) {
         return (meanBrightness(frames, frame - first, 0, y0, WIDTH / 12, y1) +
-                meanBrightness(frames, frame - first, WIDTH - WIDTH / 12, y0, WIDTH, y1)) / 2;
+                meanBrightness(frames, frame - first, WIDTH - WIDTH / 12, y0, WIDTH, y1)) /
+               2;
     };
     const double before = sides(cueFrame - 1);
     const double at = sides(cueFrame);
@@ -291,8 +298,8 @@ TEST_F(ShortCapture, TheFrameFolderHoldsTheSamePicturesAndSoundAsTheVideo)
 {
     ASSERT_EQ(status[3], 0);
     const int frames = static_cast<int>(std::lround((TO - FROM) * FPS));
-    const std::string pictures = run("ffmpeg -v error -i " + folder +
-                                     "/frames/frame-%06d.png -f rawvideo -pix_fmt rgb24 -");
+    const std::string pictures =
+        run("ffmpeg -v error -i " + folder + "/frames/frame-%06d.png -f rawvideo -pix_fmt rgb24 -");
     EXPECT_EQ(entriesIn(folder + "/frames"), frames + 1);
     EXPECT_TRUE(pictures == decodedFrames(folder + "/a.mkv"));
     EXPECT_TRUE(decodedSound(folder + "/frames/audio.wav") == decodedSound(folder + "/a.mkv"));
@@ -321,13 +328,16 @@ TEST(CaptureRates, SoundSpansThePicturesWhenTheRateDoesNotDivideTheSampleRate)
 
 // Refusals: a clear message, a failing exit and nothing written.
 class Refusal : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char pattern[] = "/tmp/werule-capture-test-XXXXXX";
         folder = mkdtemp(pattern);
     }
-    void TearDown() override { run("rm -rf " + folder); }
+    void TearDown() override
+    {
+        run("rm -rf " + folder);
+    }
 
     // Runs the tool with arguments; returns its standard error.
     std::string refused(const std::string& arguments, const std::string& environment = "")
@@ -357,7 +367,8 @@ TEST_F(Refusal, BadArgumentsNameTheProblemAndWriteNothing)
               std::string::npos);
     EXPECT_NE(refused(out + " --size 321x240").find("even"), std::string::npos);
     EXPECT_NE(refused(out + " --at 3").find("only one"), std::string::npos);
-    EXPECT_NE(refused(" --frames " + folder + "/f --lossless").find("--lossless"), std::string::npos);
+    EXPECT_NE(refused(" --frames " + folder + "/f --lossless").find("--lossless"),
+              std::string::npos);
     EXPECT_EQ(entriesIn(folder), 0);
 }
 
@@ -367,11 +378,12 @@ TEST_F(Refusal, AnUnwritablePlaceIsRefusedBeforeAnyFrame)
     const std::string message =
         refused("--video " + folder + "/plain-file/out.mp4 --from 74 --to 75 --size 64x48");
     EXPECT_NE(message.find("cannot write"), std::string::npos) << message;
-    EXPECT_NE(refused("--video /nonexistent-folder/out.mp4").find("cannot write"), std::string::npos);
+    EXPECT_NE(refused("--video /nonexistent-folder/out.mp4").find("cannot write"),
+              std::string::npos);
     run("mkdir " + folder + "/full && touch " + folder + "/full/x");
     EXPECT_NE(refused("--frames " + folder + "/full --to 1").find("not an empty folder"),
               std::string::npos);
-    EXPECT_EQ(entriesIn(folder), 2);        // plain-file and full
+    EXPECT_EQ(entriesIn(folder), 2);  // plain-file and full
     EXPECT_EQ(entriesIn(folder + "/full"), 1);
 }
 
@@ -379,10 +391,10 @@ TEST_F(Refusal, NoFfmpegInPathIsAClearErrorBeforeAnyWork)
 {
     // A PATH of one empty folder: env itself is found through the shell's PATH.
     run("mkdir " + folder + "/bin");
-    const std::string message = refused("--video " + folder + "/out.mp4 --to 1",
-                                        "PATH=" + folder + "/bin");
+    const std::string message =
+        refused("--video " + folder + "/out.mp4 --to 1", "PATH=" + folder + "/bin");
     EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
-    EXPECT_EQ(entriesIn(folder), 1);   // bin
+    EXPECT_EQ(entriesIn(folder), 1);  // bin
 }
 
 TEST_F(Refusal, AFailingEncoderLeavesNoFileBehind)
@@ -390,11 +402,11 @@ TEST_F(Refusal, AFailingEncoderLeavesNoFileBehind)
     // An ffmpeg that takes a little input and then fails.
     run("mkdir " + folder + "/bin && printf '#!/bin/sh\\nhead -c 1000 >/dev/null\\nexit 3\\n' > " +
         folder + "/bin/ffmpeg && chmod +x " + folder + "/bin/ffmpeg");
-    const std::string message = refused(
-        "--quiet --video " + folder + "/out.mp4 --from 74 --to 75 --size 64x48",
-        "PATH=" + folder + "/bin:$PATH");
+    const std::string message =
+        refused("--quiet --video " + folder + "/out.mp4 --from 74 --to 75 --size 64x48",
+                "PATH=" + folder + "/bin:$PATH");
     EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
-    EXPECT_EQ(entriesIn(folder), 1) << run("ls -A " + folder);   // bin
+    EXPECT_EQ(entriesIn(folder), 1) << run("ls -A " + folder);  // bin
 }
 
 }  // namespace

@@ -29,8 +29,7 @@ static bool windowNamed(Window window, const char* title)
 static bool isMapped(Window window)
 {
     XWindowAttributes attributes;
-    return XGetWindowAttributes(display, window, &attributes) &&
-           attributes.map_state == IsViewable;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
 // The first mapped top-level window named title, or 0.
@@ -76,7 +75,8 @@ static int find(const char* title)
     }
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
-    printf("%lu %dx%d+%d+%d\n", window, attributes.width, attributes.height, attributes.x, attributes.y);
+    printf("%lu %dx%d+%d+%d\n", window, attributes.width, attributes.height, attributes.x,
+           attributes.y);
     return 0;
 }
 

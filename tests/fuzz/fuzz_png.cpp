@@ -7,7 +7,8 @@
 
 #include "image/png.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     if (size > static_cast<size_t>(INT32_MAX)) {
         return 0;
     }
@@ -18,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    if (pngErrorCount != 0 || image->width < 1 || image->height < 1 || image->width > PNG_MAX_SIDE ||
-        image->height > PNG_MAX_SIDE) {
+    if (pngErrorCount != 0 || image->width < 1 || image->height < 1 ||
+        image->width > PNG_MAX_SIDE || image->height > PNG_MAX_SIDE) {
         __builtin_trap();
     }
     // Every pixel must have been written: MSan-free builds catch unwritten

@@ -11,10 +11,13 @@
 namespace {
 
 // Runs reconstructScanlines over rows given as {filter, bytes...}.
-std::vector<std::vector<uint8_t>> reconstruct(int32_t bpp, const std::vector<std::vector<uint8_t>>& rows) {
+std::vector<std::vector<uint8_t>> reconstruct(int32_t bpp,
+                                              const std::vector<std::vector<uint8_t>>& rows)
+{
     const size_t stride = rows[0].size();
     std::vector<uint8_t> buffer;
-    for (const auto& row : rows) buffer.insert(buffer.end(), row.begin(), row.end());
+    for (const auto& row : rows)
+        buffer.insert(buffer.end(), row.begin(), row.end());
     buffer.resize(buffer.size() + stride, 0);  // the spare row
     scanlineBuffer = buffer.data();
     pngBytesPerPixel = bpp;
@@ -34,16 +37,18 @@ using Row = std::vector<uint8_t>;
 
 }  // namespace
 
-TEST(Paeth, TieBreaksFavourAThenB) {
+TEST(Paeth, TieBreaksFavourAThenB)
+{
     EXPECT_EQ(paethPredictor(7, 7, 7), 7);
-    EXPECT_EQ(paethPredictor(10, 20, 10), 20);  // p = 20: pb = 0
-    EXPECT_EQ(paethPredictor(20, 10, 10), 20);  // p = 20: pa = 0
-    EXPECT_EQ(paethPredictor(0, 0, 255), 0);    // pa = pb = 255, pc = 510: a wins the tie
-    EXPECT_EQ(paethPredictor(100, 50, 75), 75);   // p = 75: pa = pb = 25, pc = 0
-    EXPECT_EQ(paethPredictor(0, 30, 10), 30);     // p = 20: pb = pc = 10 < pa: b wins
+    EXPECT_EQ(paethPredictor(10, 20, 10), 20);   // p = 20: pb = 0
+    EXPECT_EQ(paethPredictor(20, 10, 10), 20);   // p = 20: pa = 0
+    EXPECT_EQ(paethPredictor(0, 0, 255), 0);     // pa = pb = 255, pc = 510: a wins the tie
+    EXPECT_EQ(paethPredictor(100, 50, 75), 75);  // p = 75: pa = pb = 25, pc = 0
+    EXPECT_EQ(paethPredictor(0, 30, 10), 30);    // p = 20: pb = pc = 10 < pa: b wins
 }
 
-TEST(Paeth, MatchesTheStandardsDefinitionEverywhere) {
+TEST(Paeth, MatchesTheStandardsDefinitionEverywhere)
+{
     for (int a = 0; a < 256; a += 5) {
         for (int b = 0; b < 256; b += 3) {
             for (int c = 0; c < 256; c += 7) {
@@ -56,15 +61,18 @@ TEST(Paeth, MatchesTheStandardsDefinitionEverywhere) {
     }
 }
 
-TEST(Filters, FirstRowTreatsTheRowAboveAsZero) {
+TEST(Filters, FirstRowTreatsTheRowAboveAsZero)
+{
     const auto out = reconstruct(1, {{2, 5, 6, 7}});
-    EXPECT_EQ(out[0], (Row{2, 5, 6, 7}));  // Up: unchanged
-    EXPECT_EQ(reconstruct(1, {{3, 10, 4, 4}})[0], (Row{3, 10, 9, 8}));     // Average: half of a only
+    EXPECT_EQ(out[0], (Row{2, 5, 6, 7}));                               // Up: unchanged
+    EXPECT_EQ(reconstruct(1, {{3, 10, 4, 4}})[0], (Row{3, 10, 9, 8}));  // Average: half of a only
     EXPECT_EQ(reconstruct(1, {{4, 10, 4, 250}})[0], (Row{4, 10, 14, 8}));  // Paeth: adds a
-    EXPECT_EQ(reconstruct(2, {{1, 1, 2, 3, 4, 5, 6}})[0], (Row{1, 1, 2, 4, 6, 9, 12}));  // Sub, bpp 2
+    EXPECT_EQ(reconstruct(2, {{1, 1, 2, 3, 4, 5, 6}})[0],
+              (Row{1, 1, 2, 4, 6, 9, 12}));  // Sub, bpp 2
 }
 
-TEST(Filters, LaterRowsFirstPixelUsesOnlyTheByteAbove) {
+TEST(Filters, LaterRowsFirstPixelUsesOnlyTheByteAbove)
+{
     const auto out = reconstruct(3, {{0, 10, 20, 30, 40, 50, 60}, {4, 1, 1, 1, 1, 1, 1}});
     // First pixel: b. Second pixel: a = 11, b = 40, c = 10 -> p = 41, pb = 1 -> b.
     EXPECT_EQ(out[1], (Row{4, 11, 21, 31, 41, 51, 61}));
@@ -72,35 +80,45 @@ TEST(Filters, LaterRowsFirstPixelUsesOnlyTheByteAbove) {
     EXPECT_EQ(avg[1], (Row{3, 6, 11, 16, 1 + (6 + 40) / 2, 1 + (11 + 50) / 2, 1 + (16 + 60) / 2}));
 }
 
-TEST(Filters, AverageSumsBeforeHalving) {
+TEST(Filters, AverageSumsBeforeHalving)
+{
     // Byte 0: 128 + 255 / 2 = 255. Byte 1: a = b = 255 adds 510 / 2 = 255
     // (a byte-wide sum would add 127).
     const auto out = reconstruct(1, {{0, 255, 255}, {3, 128, 0}});
     EXPECT_EQ(out[1], (Row{3, 255, 255}));
 }
 
-TEST(Filters, UnknownFilterTypeLeavesTheRowAsStored) {
+TEST(Filters, UnknownFilterTypeLeavesTheRowAsStored)
+{
     const auto out = reconstruct(1, {{1, 3, 3, 3}, {7, 9, 8, 7}, {2, 1, 1, 1}});
     EXPECT_EQ(out[0], (Row{1, 3, 6, 9}));
     EXPECT_EQ(out[1], (Row{7, 9, 8, 7}));
     EXPECT_EQ(out[2], (Row{2, 10, 9, 8}));
 }
 
-TEST(Filters, UpAddsTheRowAboveWithWrap) {
+TEST(Filters, UpAddsTheRowAboveWithWrap)
+{
     const auto out = reconstruct(4, {{0, 200, 1, 2, 3, 4, 5, 6, 7}, {2, 100, 1, 1, 1, 1, 1, 1, 1}});
     EXPECT_EQ(out[1], (Row{2, 44, 2, 3, 4, 5, 6, 7, 8}));
 }
 
-TEST(Filters, PaethRowsOverEveryBytePatternMatchTheStandard) {
+TEST(Filters, PaethRowsOverEveryBytePatternMatchTheStandard)
+{
     // Random rows, every pixel size: each reconstructed byte equals the filtered
     // byte plus the standard's predictor of its reconstructed neighbours.
     uint32_t state = 12345;
-    auto rnd = [&]() { state ^= state << 13; state ^= state >> 17; state ^= state << 5; return state; };
+    auto rnd = [&]() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
     for (int32_t bpp = 1; bpp <= 4; ++bpp) {
         std::vector<std::vector<uint8_t>> rows;
         for (int r = 0; r < 40; ++r) {
             Row row{4};
-            for (int i = 0; i < 12 * bpp; ++i) row.push_back(static_cast<uint8_t>(rnd() % 2 ? rnd() % 3 : rnd()));
+            for (int i = 0; i < 12 * bpp; ++i)
+                row.push_back(static_cast<uint8_t>(rnd() % 2 ? rnd() % 3 : rnd()));
             rows.push_back(row);
         }
         const auto out = reconstruct(bpp, rows);
@@ -112,7 +130,8 @@ TEST(Filters, PaethRowsOverEveryBytePatternMatchTheStandard) {
                 const int p = a + b - c;
                 const int pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
                 const int predicted = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-                ASSERT_EQ(out[r][i], static_cast<uint8_t>(rows[r][i] + predicted)) << bpp << " " << r << " " << i;
+                ASSERT_EQ(out[r][i], static_cast<uint8_t>(rows[r][i] + predicted))
+                    << bpp << " " << r << " " << i;
             }
         }
     }

@@ -13,7 +13,8 @@ struct InflateResult {
     std::vector<int32_t> errors;
 };
 
-inline InflateResult runInflate(const std::vector<uint8_t>& stream, size_t outSize) {
+inline InflateResult runInflate(const std::vector<uint8_t>& stream, size_t outSize)
+{
     InflateResult r;
     r.out.assign(outSize, 0xEE);
     startByteSource(stream.data(), static_cast<int32_t>(stream.size()));
@@ -24,4 +25,7 @@ inline InflateResult runInflate(const std::vector<uint8_t>& stream, size_t outSi
     return r;
 }
 
-inline std::vector<int32_t> errorList() { return std::vector<int32_t>(pngErrors, pngErrors + pngErrorCount); }
+inline std::vector<int32_t> errorList()
+{
+    return std::vector<int32_t>(pngErrors, pngErrors + pngErrorCount);
+}

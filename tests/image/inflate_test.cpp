@@ -11,7 +11,8 @@
 
 using Errors = std::vector<int32_t>;
 
-TEST(InflateStored, CopiesBytesUnchangedAndEmptyBlockIsNoError) {
+TEST(InflateStored, CopiesBytesUnchangedAndEmptyBlockIsNoError)
+{
     BitWriter w;
     w.storedBlock(false, {1, 2, 3, 250, 0});
     w.storedBlock(false, {});  // LEN 0, NLEN 65535
@@ -22,7 +23,8 @@ TEST(InflateStored, CopiesBytesUnchangedAndEmptyBlockIsNoError) {
     EXPECT_EQ(r.out, (Bytes{1, 2, 3, 250, 0, 9}));
 }
 
-TEST(InflateStored, StartsAtTheByteAfterCompressedBits) {
+TEST(InflateStored, StartsAtTheByteAfterCompressedBits)
+{
     BitWriter w;
     w.blockHeader(false, 1);
     w.fixedSymbol('x');
@@ -33,7 +35,8 @@ TEST(InflateStored, StartsAtTheByteAfterCompressedBits) {
     EXPECT_EQ(r.out, (Bytes{'x', 7, 8}));
 }
 
-TEST(InflateStored, WrongNlenFailsWithCode3AndCopiesNothing) {
+TEST(InflateStored, WrongNlenFailsWithCode3AndCopiesNothing)
+{
     BitWriter w;
     w.storedBlock(false, {5});
     w.storedBlock(false, {1, 2, 3}, 0xFFFE);
@@ -44,7 +47,8 @@ TEST(InflateStored, WrongNlenFailsWithCode3AndCopiesNothing) {
     EXPECT_EQ(r.out[1], 0xEE);
 }
 
-TEST(InflateFixed, Distance1Length258RepeatsTheLastByte) {
+TEST(InflateFixed, Distance1Length258RepeatsTheLastByte)
+{
     BitWriter w;
     w.blockHeader(true, 1);
     w.fixedSymbol('q');
@@ -55,18 +59,22 @@ TEST(InflateFixed, Distance1Length258RepeatsTheLastByte) {
     const InflateResult r = runInflate(w.bytes, 260);
     EXPECT_EQ(r.errors, Errors{});
     ASSERT_EQ(r.written, 260u);
-    for (size_t i = 0; i < 259; ++i) ASSERT_EQ(r.out[i], 'q') << i;
+    for (size_t i = 0; i < 259; ++i)
+        ASSERT_EQ(r.out[i], 'q') << i;
     EXPECT_EQ(r.out[259], 'r');
 }
 
-TEST(InflateFixed, OverlappingCopiesRepeatThePattern) {
+TEST(InflateFixed, OverlappingCopiesRepeatThePattern)
+{
     // distance 3, length 10 over "abc"; distance 9, length 20 over 9 bytes
     BitWriter w;
     w.blockHeader(true, 1);
-    for (char c : std::string("abc")) w.fixedSymbol(c);
+    for (char c : std::string("abc"))
+        w.fixedSymbol(c);
     w.fixedSymbol(264);  // length 10
     w.fixedDistance(2);  // distance 3
-    for (char c : std::string("012345678")) w.fixedSymbol(c);
+    for (char c : std::string("012345678"))
+        w.fixedSymbol(c);
     w.fixedSymbol(269);  // lengths 19-22, 2 extra bits
     w.field(1, 2);       // 20
     w.fixedDistance(7);  // distances 13-16, 2 extra bits: 13
@@ -75,12 +83,14 @@ TEST(InflateFixed, OverlappingCopiesRepeatThePattern) {
     const InflateResult r = runInflate(w.bytes, 64);
     EXPECT_EQ(r.errors, Errors{});
     std::string expected = "abcabcabcabca012345678";
-    for (int i = 0; i < 20; ++i) expected += expected[expected.size() - 13];
+    for (int i = 0; i < 20; ++i)
+        expected += expected[expected.size() - 13];
     ASSERT_EQ(r.written, expected.size());
     EXPECT_EQ(std::string(r.out.begin(), r.out.begin() + static_cast<long>(r.written)), expected);
 }
 
-TEST(InflateBlocks, Btype3WithBfinalEndsTheStreamEmpty) {
+TEST(InflateBlocks, Btype3WithBfinalEndsTheStreamEmpty)
+{
     BitWriter w;
     w.blockHeader(true, 3);
     w.fixedSymbol('z');  // never read
@@ -89,7 +99,8 @@ TEST(InflateBlocks, Btype3WithBfinalEndsTheStreamEmpty) {
     EXPECT_EQ(r.written, 0u);
 }
 
-TEST(InflateBlocks, ZlibHeaderAndAdlerAreNotExamined) {
+TEST(InflateBlocks, ZlibHeaderAndAdlerAreNotExamined)
+{
     const Bytes data(1000, 'k');
     Bytes stream = zlibCompress(data.data(), data.size(), {});
     stream[0] = 0x00;
@@ -100,20 +111,24 @@ TEST(InflateBlocks, ZlibHeaderAndAdlerAreNotExamined) {
     EXPECT_EQ(r.out, data);
 }
 
-TEST(InflateTables, FixedCodesTake56SecondLevelSlots) {
+TEST(InflateTables, FixedCodesTake56SecondLevelSlots)
+{
     startByteSource(nullptr, 0);
     prepareCodeTables();
     EXPECT_EQ(firstDynamicSlot, 61);
-    for (int slot = 0; slot < 61; ++slot) EXPECT_NE(codeTables[slot], nullptr) << slot;
+    for (int slot = 0; slot < 61; ++slot)
+        EXPECT_NE(codeTables[slot], nullptr) << slot;
     EXPECT_EQ(codeTables[61], nullptr);
     releaseCodeTables();
 }
 
-TEST(InflateTables, ShortDynamicCodesNeedNoSecondLevelTable) {
+TEST(InflateTables, ShortDynamicCodesNeedNoSecondLevelTable)
+{
     // Literals 'a' to 'o' 4 bits, end-of-block and length 3 (257) 5 bits;
     // two 1-bit distance codes: a complete code, every code at most 8 bits.
     std::vector<int> literal(258, 0);
-    for (int c = 'a'; c <= 'o'; ++c) literal[c] = 4;
+    for (int c = 'a'; c <= 'o'; ++c)
+        literal[c] = 4;
     literal[256] = 5;
     literal[257] = 5;
     const std::vector<int> distance = {1, 1};
@@ -121,9 +136,11 @@ TEST(InflateTables, ShortDynamicCodesNeedNoSecondLevelTable) {
     all.insert(all.end(), distance.begin(), distance.end());
     BitWriter w;
     dynamicHeader(w, true, 258, 2, flatCodeLengthCode(), plainLengths(literal));
-    for (LengthSymbol s : plainLengths(distance)) w.code(canonicalCodes(flatCodeLengthCode())[s.symbol], 4);
+    for (LengthSymbol s : plainLengths(distance))
+        w.code(canonicalCodes(flatCodeLengthCode())[s.symbol], 4);
     const std::vector<uint32_t> lit = canonicalCodes(literal);
-    for (char c : std::string("abcab")) w.code(lit[c], 4);
+    for (char c : std::string("abcab"))
+        w.code(lit[c], 4);
     w.code(lit[257], 5);  // length 3
     w.code(1, 1);         // distance 2
     w.code(lit[256], 5);
@@ -143,7 +160,8 @@ TEST(InflateTables, ShortDynamicCodesNeedNoSecondLevelTable) {
 
 namespace {
 
-Bytes zlibInflate(const Bytes& stream, size_t size) {
+Bytes zlibInflate(const Bytes& stream, size_t size)
+{
     Bytes out(size);
     uLongf n = static_cast<uLongf>(size);
     EXPECT_EQ(uncompress(out.data(), &n, stream.data(), static_cast<uLong>(stream.size())), Z_OK);
@@ -153,31 +171,42 @@ Bytes zlibInflate(const Bytes& stream, size_t size) {
 
 // Data with the things deflate does: literal stretches, short and long
 // matches at every distance, runs of one byte.
-Bytes mixedData(size_t size, uint32_t seed) {
+Bytes mixedData(size_t size, uint32_t seed)
+{
     Bytes out;
     uint32_t s = seed | 1;
-    auto rnd = [&]() { s ^= s << 13; s ^= s >> 17; s ^= s << 5; return s; };
+    auto rnd = [&]() {
+        s ^= s << 13;
+        s ^= s >> 17;
+        s ^= s << 5;
+        return s;
+    };
     while (out.size() < size) {
         const uint32_t kind = rnd() % 4;
         const size_t n = 1 + rnd() % 300;
         if (kind == 0 || out.size() < 2) {
-            for (size_t i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(rnd() % 24 + 'a'));
+            for (size_t i = 0; i < n; ++i)
+                out.push_back(static_cast<uint8_t>(rnd() % 24 + 'a'));
         } else if (kind == 1) {
             out.insert(out.end(), n, static_cast<uint8_t>(rnd()));
         } else {
             const size_t distance = 1 + rnd() % (out.size() < 40000 ? out.size() : 40000);
-            for (size_t i = 0; i < n; ++i) out.push_back(out[out.size() - distance]);
+            for (size_t i = 0; i < n; ++i)
+                out.push_back(out[out.size() - distance]);
         }
     }
     out.resize(size);
     return out;
 }
 
-std::vector<DeflateSettings> settingsToTry() {
+std::vector<DeflateSettings> settingsToTry()
+{
     std::vector<DeflateSettings> all;
-    for (int level : {0, 1, 3, 6, 9}) all.push_back({level});
-    for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED}) all.push_back({6, strategy});
-    all.push_back({9, Z_DEFAULT_STRATEGY, 9, 1});              // small window, small blocks
+    for (int level : {0, 1, 3, 6, 9})
+        all.push_back({level});
+    for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED})
+        all.push_back({6, strategy});
+    all.push_back({9, Z_DEFAULT_STRATEGY, 9, 1});  // small window, small blocks
     all.push_back({6, Z_DEFAULT_STRATEGY, 15, 8, 37, Z_FULL_FLUSH});
     all.push_back({6, Z_DEFAULT_STRATEGY, 15, 8, 100, Z_SYNC_FLUSH});  // empty stored blocks
     all.push_back({1, Z_FIXED, 15, 8, 13, Z_SYNC_FLUSH});
@@ -187,14 +216,17 @@ std::vector<DeflateSettings> settingsToTry() {
 
 }  // namespace
 
-TEST(InflateAgainstZlib, EverySettingAndSize) {
+TEST(InflateAgainstZlib, EverySettingAndSize)
+{
     int cases = 0;
-    for (size_t size : {size_t{0}, size_t{1}, size_t{2}, size_t{100}, size_t{5000}, size_t{70000}, size_t{300000}}) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{2}, size_t{100}, size_t{5000}, size_t{70000},
+                        size_t{300000}}) {
         for (uint32_t seed : {1u, 2u}) {
             const Bytes data = mixedData(size, seed * 977 + static_cast<uint32_t>(size));
             for (const DeflateSettings& settings : settingsToTry()) {
-                SCOPED_TRACE(testing::Message() << "size " << size << " level " << settings.level << " strategy "
-                                                << settings.strategy << " flush " << settings.flushEvery);
+                SCOPED_TRACE(testing::Message()
+                             << "size " << size << " level " << settings.level << " strategy "
+                             << settings.strategy << " flush " << settings.flushEvery);
                 const Bytes stream = zlibCompress(data.data(), data.size(), settings);
                 const Bytes reference = zlibInflate(stream, size);
                 const InflateResult r = runInflate(stream, size);
@@ -208,7 +240,8 @@ TEST(InflateAgainstZlib, EverySettingAndSize) {
     EXPECT_EQ(cases, 7 * 2 * static_cast<int>(settingsToTry().size()));
 }
 
-TEST(InflateAgainstZlib, MixedBlockTypesInOneStream) {
+TEST(InflateAgainstZlib, MixedBlockTypesInOneStream)
+{
     // deflateParams between pieces switches between stored, fixed and dynamic
     // blocks inside one stream.
     const Bytes data = mixedData(200000, 99);
@@ -219,12 +252,14 @@ TEST(InflateAgainstZlib, MixedBlockTypesInOneStream) {
     z.next_out = stream.data();
     z.avail_out = static_cast<uInt>(stream.size());
     const int levels[] = {0, 9, 1, 6, 0};
-    const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FIXED, Z_DEFAULT_STRATEGY, Z_HUFFMAN_ONLY, Z_DEFAULT_STRATEGY};
+    const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FIXED, Z_DEFAULT_STRATEGY, Z_HUFFMAN_ONLY,
+                              Z_DEFAULT_STRATEGY};
     for (int piece = 0; piece < 5; ++piece) {
         ASSERT_EQ(deflateParams(&z, levels[piece], strategies[piece]), Z_OK);
         z.next_in = const_cast<uint8_t*>(data.data() + piece * 40000);
         z.avail_in = 40000;
-        ASSERT_EQ(deflate(&z, piece == 4 ? Z_FINISH : Z_NO_FLUSH), piece == 4 ? Z_STREAM_END : Z_OK);
+        ASSERT_EQ(deflate(&z, piece == 4 ? Z_FINISH : Z_NO_FLUSH),
+                  piece == 4 ? Z_STREAM_END : Z_OK);
     }
     stream.resize(z.total_out);
     deflateEnd(&z);

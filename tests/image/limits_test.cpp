@@ -13,7 +13,8 @@ using Errors = std::vector<int32_t>;
 
 namespace {
 
-Errors decodeErrors(const Bytes& file) {
+Errors decodeErrors(const Bytes& file)
+{
     Image* image = decodePng(file.data(), static_cast<int32_t>(file.size()));
     const Errors errors = errorList();
     EXPECT_EQ(image == nullptr, !errors.empty());
@@ -22,7 +23,8 @@ Errors decodeErrors(const Bytes& file) {
 }
 
 // A grey w by h picture whose IDAT holds stream.
-Bytes greyFile(int32_t w, int32_t h, const Bytes& stream) {
+Bytes greyFile(int32_t w, int32_t h, const Bytes& stream)
+{
     Bytes file = signatureBytes();
     appendChunk(file, "IHDR", headerData(w, h, 8, 0));
     appendChunk(file, "IDAT", stream);
@@ -30,14 +32,19 @@ Bytes greyFile(int32_t w, int32_t h, const Bytes& stream) {
     return file;
 }
 
-Bytes compressed(const Bytes& raw, DeflateSettings s = {}) { return zlibCompress(raw.data(), raw.size(), s); }
+Bytes compressed(const Bytes& raw, DeflateSettings s = {})
+{
+    return zlibCompress(raw.data(), raw.size(), s);
+}
 
 // Raw rows of a grey w by h picture, filter None.
-Bytes greyRows(int32_t w, int32_t h) {
+Bytes greyRows(int32_t w, int32_t h)
+{
     Bytes raw;
     for (int32_t r = 0; r < h; ++r) {
         raw.push_back(0);
-        for (int32_t x = 0; x < w; ++x) raw.push_back(static_cast<uint8_t>(x * 7 + r));
+        for (int32_t x = 0; x < w; ++x)
+            raw.push_back(static_cast<uint8_t>(x * 7 + r));
     }
     return raw;
 }
@@ -46,7 +53,8 @@ Bytes greyRows(int32_t w, int32_t h) {
 
 // ------------------------------------------------------------ the inflated stream
 
-TEST(LimitsInflate, OutputBeyondTheRowsIsRefused) {
+TEST(LimitsInflate, OutputBeyondTheRowsIsRefused)
+{
     Bytes raw = greyRows(4, 4);
     raw.insert(raw.end(), 3, 9);  // 3 bytes too many
     EXPECT_EQ(decodeErrors(greyFile(4, 4, compressed(raw))), Errors{PNG_ERR_OUTPUT_OVERFLOW});
@@ -63,7 +71,8 @@ TEST(LimitsInflate, OutputBeyondTheRowsIsRefused) {
     EXPECT_EQ(decodeErrors(greyFile(4, 4, stored.bytes)), Errors{PNG_ERR_OUTPUT_OVERFLOW});
 }
 
-TEST(LimitsInflate, DistanceBeforeTheStartIsRefused) {
+TEST(LimitsInflate, DistanceBeforeTheStartIsRefused)
+{
     BitWriter w;
     w.blockHeader(true, 1);
     w.fixedSymbol(0);
@@ -74,7 +83,8 @@ TEST(LimitsInflate, DistanceBeforeTheStartIsRefused) {
     EXPECT_EQ(decodeErrors(greyFile(4, 4, w.bytes)), Errors{PNG_ERR_DISTANCE});
 }
 
-TEST(LimitsInflate, LengthSymbols286And287AreRefused) {
+TEST(LimitsInflate, LengthSymbols286And287AreRefused)
+{
     for (int symbol : {286, 287}) {
         BitWriter w;
         w.blockHeader(true, 1);
@@ -86,7 +96,8 @@ TEST(LimitsInflate, LengthSymbols286And287AreRefused) {
     }
 }
 
-TEST(LimitsInflate, DistanceSymbols30And31AreRefused) {
+TEST(LimitsInflate, DistanceSymbols30And31AreRefused)
+{
     for (int symbol : {30, 31}) {
         BitWriter w;
         w.blockHeader(true, 1);
@@ -98,7 +109,8 @@ TEST(LimitsInflate, DistanceSymbols30And31AreRefused) {
     }
 }
 
-TEST(LimitsInflate, UncoveredLiteralAndDistanceCodesAreRefused) {
+TEST(LimitsInflate, UncoveredLiteralAndDistanceCodesAreRefused)
+{
     // Incomplete codes: 'a' and end-of-block take codes 0 and 10; 11 leads
     // nowhere. One distance code, of 1 bit.
     std::vector<int> literal(257, 0);
@@ -107,8 +119,8 @@ TEST(LimitsInflate, UncoveredLiteralAndDistanceCodesAreRefused) {
     BitWriter w;
     dynamicHeader(w, true, 257, 1, flatCodeLengthCode(), plainLengths(literal));
     w.code(canonicalCodes(flatCodeLengthCode())[1], 4);  // distance 0: 1 bit
-    w.code(0, 1);                                         // 'a'
-    w.code(3, 2);                                         // 11: no code
+    w.code(0, 1);                                        // 'a'
+    w.code(3, 2);                                        // 11: no code
     EXPECT_EQ(runInflate(w.bytes, 100).errors, Errors{PNG_ERR_LENGTH_SYMBOL});
 
     std::vector<int> withLength(258, 0);
@@ -125,10 +137,12 @@ TEST(LimitsInflate, UncoveredLiteralAndDistanceCodesAreRefused) {
     EXPECT_EQ(runInflate(d.bytes, 100).errors, Errors{PNG_ERR_DISTANCE_SYMBOL});
 }
 
-TEST(LimitsInflate, RepeatWithNoPreviousLengthIsRefused) {
+TEST(LimitsInflate, RepeatWithNoPreviousLengthIsRefused)
+{
     // Code-length code: 1 to 15 in 4 bits, 0 and 16 in 5 bits (complete).
     std::vector<int> codeLengths(19, 0);
-    for (int i = 1; i < 16; ++i) codeLengths[i] = 4;
+    for (int i = 1; i < 16; ++i)
+        codeLengths[i] = 4;
     codeLengths[0] = 5;
     codeLengths[16] = 5;
     BitWriter w;
@@ -144,7 +158,8 @@ TEST(LimitsInflate, RepeatWithNoPreviousLengthIsRefused) {
     EXPECT_EQ(runInflate(d.bytes, 100).errors, Errors{PNG_ERR_REPEAT_NO_PREVIOUS});
 }
 
-TEST(LimitsInflate, CodeLengthSymbolWithNoCodeIsRefused) {
+TEST(LimitsInflate, CodeLengthSymbolWithNoCodeIsRefused)
+{
     std::vector<int> codeLengths(19, 0);
     codeLengths[0] = 2;
     codeLengths[8] = 2;  // codes 00 and 01; 1x leads nowhere
@@ -154,7 +169,8 @@ TEST(LimitsInflate, CodeLengthSymbolWithNoCodeIsRefused) {
     EXPECT_EQ(runInflate(w.bytes, 100).errors, Errors{PNG_ERR_CODE_LENGTH_SYMBOL});
 }
 
-TEST(LimitsInflate, EndOfInputWhileTheStreamNeedsBits) {
+TEST(LimitsInflate, EndOfInputWhileTheStreamNeedsBits)
+{
     Bytes raw;
     uint32_t state = 5;
     for (int i = 0; i < 51 * 50; ++i) {
@@ -165,7 +181,8 @@ TEST(LimitsInflate, EndOfInputWhileTheStreamNeedsBits) {
     ASSERT_GT(stream.size(), 1000u);
     // cut inside the deflate data: the zeros after the end are not data
     for (size_t keep : {size_t{0}, size_t{2}, size_t{3}, stream.size() / 2, stream.size() - 5}) {
-        EXPECT_EQ(decodeErrors(greyFile(50, 50, Bytes(stream.begin(), stream.begin() + static_cast<long>(keep)))),
+        EXPECT_EQ(decodeErrors(greyFile(
+                      50, 50, Bytes(stream.begin(), stream.begin() + static_cast<long>(keep)))),
                   Errors{PNG_ERR_INPUT_END})
             << keep;
     }
@@ -180,17 +197,20 @@ TEST(LimitsInflate, EndOfInputWhileTheStreamNeedsBits) {
         EXPECT_EQ(decodeErrors(truncated), Errors{PNG_ERR_INPUT_END}) << truncated.size();
     }
     // a bare stream that ends early
-    EXPECT_EQ(runInflate(Bytes(stream.begin(), stream.begin() + 30), raw.size()).errors, Errors{PNG_ERR_INPUT_END});
+    EXPECT_EQ(runInflate(Bytes(stream.begin(), stream.begin() + 30), raw.size()).errors,
+              Errors{PNG_ERR_INPUT_END});
 }
 
-TEST(LimitsInflate, StreamShorterThanTheImage) {
+TEST(LimitsInflate, StreamShorterThanTheImage)
+{
     Bytes raw = greyRows(6, 6);
     raw.resize(raw.size() - 1);
     EXPECT_EQ(decodeErrors(greyFile(6, 6, compressed(raw))), Errors{PNG_ERR_DATA_SHORT});
     EXPECT_EQ(decodeErrors(greyFile(6, 6, compressed({}))), Errors{PNG_ERR_DATA_SHORT});
 }
 
-TEST(LimitsInflate, AllZeroDataEndsWithoutHanging) {
+TEST(LimitsInflate, AllZeroDataEndsWithoutHanging)
+{
     // Past the header, zeros read as stored blocks of LEN 0 NLEN 0.
     EXPECT_EQ(decodeErrors(greyFile(8, 8, Bytes(64, 0))), Errors{PNG_ERR_STORED_LENGTH});
     EXPECT_EQ(decodeErrors(greyFile(8, 8, {0x78, 0x01})), Errors{PNG_ERR_INPUT_END});
@@ -198,23 +218,27 @@ TEST(LimitsInflate, AllZeroDataEndsWithoutHanging) {
 
 // ------------------------------------------------------------ the chunk walk
 
-TEST(LimitsChunks, PaletteAndTransparencySizes) {
+TEST(LimitsChunks, PaletteAndTransparencySizes)
+{
     auto paletteFile = [](const Bytes& plte, const Bytes& trns) {
         Bytes file = signatureBytes();
         appendChunk(file, "IHDR", headerData(1, 1, 8, 3));
         appendChunk(file, "PLTE", plte);
-        if (!trns.empty()) appendChunk(file, "tRNS", trns);
+        if (!trns.empty())
+            appendChunk(file, "tRNS", trns);
         appendChunk(file, "IDAT", zlibCompress(Bytes{0, 0}.data(), 2, {}));
         appendChunk(file, "IEND", {});
         return file;
     };
     EXPECT_EQ(decodeErrors(paletteFile(Bytes(3 * 257, 1), {})), Errors{PNG_ERR_PALETTE_SIZE});
     EXPECT_EQ(decodeErrors(paletteFile(Bytes(7, 1), {})), Errors{PNG_ERR_PALETTE_LENGTH});
-    EXPECT_EQ(decodeErrors(paletteFile(Bytes(6, 1), Bytes(257, 1))), Errors{PNG_ERR_TRANSPARENCY_SIZE});
+    EXPECT_EQ(decodeErrors(paletteFile(Bytes(6, 1), Bytes(257, 1))),
+              Errors{PNG_ERR_TRANSPARENCY_SIZE});
     EXPECT_EQ(decodeErrors(paletteFile(Bytes(3 * 256, 1), Bytes(256, 1))), Errors{});
 }
 
-TEST(LimitsChunks, PaletteImageWithoutPlte) {
+TEST(LimitsChunks, PaletteImageWithoutPlte)
+{
     Bytes file = signatureBytes();
     appendChunk(file, "IHDR", headerData(1, 1, 8, 3));
     appendChunk(file, "IDAT", zlibCompress(Bytes{0, 0}.data(), 2, {}));
@@ -222,7 +246,8 @@ TEST(LimitsChunks, PaletteImageWithoutPlte) {
     EXPECT_EQ(decodeErrors(file), Errors{PNG_ERR_NO_PALETTE});
 }
 
-TEST(LimitsChunks, Sizes) {
+TEST(LimitsChunks, Sizes)
+{
     const Bytes tiny = compressed(greyRows(1, 1));
     EXPECT_EQ(decodeErrors(greyFile(0, 1, tiny)), Errors{PNG_ERR_SIZE});
     EXPECT_EQ(decodeErrors(greyFile(1, 0, tiny)), Errors{PNG_ERR_SIZE});
@@ -230,10 +255,12 @@ TEST(LimitsChunks, Sizes) {
     EXPECT_EQ(decodeErrors(greyFile(1, -5, tiny)), Errors{PNG_ERR_SIZE});
     EXPECT_EQ(decodeErrors(greyFile(0x7FFFFFFF, 0x7FFFFFFF, tiny)), Errors{PNG_ERR_SIZE});
     // Within the sides, but far more than the file's bytes could inflate to.
-    EXPECT_EQ(decodeErrors(greyFile(PNG_MAX_SIDE, PNG_MAX_SIDE, tiny)), Errors{PNG_ERR_SIZE_FOR_INPUT});
+    EXPECT_EQ(decodeErrors(greyFile(PNG_MAX_SIDE, PNG_MAX_SIDE, tiny)),
+              Errors{PNG_ERR_SIZE_FOR_INPUT});
 }
 
-TEST(LimitsChunks, ChunkLengthBeyondTheFile) {
+TEST(LimitsChunks, ChunkLengthBeyondTheFile)
+{
     Bytes file = signatureBytes();
     appendChunk(file, "IHDR", headerData(1, 1, 8, 0));
     const Bytes good = file;
@@ -254,7 +281,8 @@ TEST(LimitsChunks, ChunkLengthBeyondTheFile) {
     EXPECT_EQ(decodeErrors(split)[0], PNG_ERR_CHUNK_LENGTH);
 }
 
-TEST(LimitsChunks, WalkWithoutHeaderOrImageData) {
+TEST(LimitsChunks, WalkWithoutHeaderOrImageData)
+{
     Bytes file = signatureBytes();
     appendChunk(file, "IEND", {});
     EXPECT_EQ(decodeErrors(file), Errors{PNG_ERR_NO_HEADER});
@@ -270,7 +298,8 @@ TEST(LimitsChunks, WalkWithoutHeaderOrImageData) {
     EXPECT_EQ(decodeErrors(before), Errors{PNG_ERR_DATA_BEFORE_HEADER});
 }
 
-TEST(LimitsChunks, HeaderShapes) {
+TEST(LimitsChunks, HeaderShapes)
+{
     const Bytes data = compressed(greyRows(1, 1));
     for (int depth : {1, 2, 4}) {
         Bytes file = signatureBytes();
@@ -297,8 +326,10 @@ TEST(LimitsChunks, HeaderShapes) {
     EXPECT_EQ(decodeErrors(twice), Errors{PNG_ERR_DUPLICATE_HEADER});
 }
 
-TEST(LimitsChunks, TheErrorListHoldsAtMost64Codes) {
+TEST(LimitsChunks, TheErrorListHoldsAtMost64Codes)
+{
     // Every failed test adds a code; the list stops at its size.
-    for (int i = 0; i < 70; ++i) addPngError(PNG_ERR_HEADER);
+    for (int i = 0; i < 70; ++i)
+        addPngError(PNG_ERR_HEADER);
     EXPECT_EQ(pngErrorCount, PNG_MAX_ERRORS);
 }

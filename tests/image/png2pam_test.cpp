@@ -19,20 +19,25 @@ struct ToolRun {
     std::string err;
 };
 
-std::string readAll(const std::string& path) {
+std::string readAll(const std::string& path)
+{
     std::string text;
     FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return text;
+    if (f == nullptr)
+        return text;
     char buffer[65536];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
     fclose(f);
     return text;
 }
 
-ToolRun runTool(const Bytes& file) {
+ToolRun runTool(const Bytes& file)
+{
     const std::string dir = testing::TempDir();
-    const std::string png = dir + "png2pam-in.png", out = dir + "png2pam-out", err = dir + "png2pam-err";
+    const std::string png = dir + "png2pam-in.png", out = dir + "png2pam-out",
+                      err = dir + "png2pam-err";
     FILE* f = fopen(png.c_str(), "wb");
     EXPECT_NE(f, nullptr);
     fwrite(file.data(), 1, file.size(), f);
@@ -48,22 +53,26 @@ ToolRun runTool(const Bytes& file) {
 
 }  // namespace
 
-TEST(Png2pam, WritesTheReadersPixelsTopRowFirst) {
+TEST(Png2pam, WritesTheReadersPixelsTopRowFirst)
+{
     const PngPicture p = makePicture(5, 3, 2, PictureKind::Noise, 6);
     const Bytes rows = filterScanlines(p, FILTERS_CYCLE, 1);
     const ToolRun run = runTool(makePngFile(p, zlibCompress(rows.data(), rows.size(), {})));
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::string header = "P7\nWIDTH 5\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    const std::string header =
+        "P7\nWIDTH 5\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     ASSERT_EQ(run.out.substr(0, header.size()), header);
     const Bytes bottomFirst = expectedPixels(p);
     Bytes topFirst;
     for (int r = 2; r >= 0; --r) {
-        topFirst.insert(topFirst.end(), bottomFirst.begin() + r * 20, bottomFirst.begin() + (r + 1) * 20);
+        topFirst.insert(topFirst.end(), bottomFirst.begin() + r * 20,
+                        bottomFirst.begin() + (r + 1) * 20);
     }
     EXPECT_EQ(Bytes(run.out.begin() + static_cast<long>(header.size()), run.out.end()), topFirst);
 }
 
-TEST(Png2pam, FailedDecodeWritesNothingAndTheCodes) {
+TEST(Png2pam, FailedDecodeWritesNothingAndTheCodes)
+{
     Bytes file = signatureBytes();
     appendChunk(file, "IHDR", headerData(2, 2, 16, 2, 1));
     appendChunk(file, "IEND", {});

@@ -17,10 +17,10 @@ enum class PictureKind { Photo, Flat, Noise };
 struct PngPicture {
     int32_t width = 0;
     int32_t height = 0;
-    int32_t colourType = 2;   // 0, 2, 3, 4 or 6
-    Bytes samples;            // rows top first, samplesPerPixel bytes a pixel, no filter byte
-    Bytes palette;            // PLTE contents (R, G, B per entry), colour type 3
-    Bytes transparency;       // tRNS contents; empty means no tRNS chunk
+    int32_t colourType = 2;  // 0, 2, 3, 4 or 6
+    Bytes samples;           // rows top first, samplesPerPixel bytes a pixel, no filter byte
+    Bytes palette;           // PLTE contents (R, G, B per entry), colour type 3
+    Bytes transparency;      // tRNS contents; empty means no tRNS chunk
 };
 
 int32_t samplesPerPixel(int32_t colourType);
@@ -28,8 +28,8 @@ int32_t samplesPerPixel(int32_t colourType);
 // A picture of the given kind, the same for the same seed. Palette pictures
 // get a full palette of paletteSize entries and, if withTransparency, a tRNS
 // chunk over the first half of it.
-PngPicture makePicture(int32_t width, int32_t height, int32_t colourType, PictureKind kind, uint32_t seed,
-                       int32_t paletteSize = 256, bool withTransparency = false);
+PngPicture makePicture(int32_t width, int32_t height, int32_t colourType, PictureKind kind,
+                       uint32_t seed, int32_t paletteSize = 256, bool withTransparency = false);
 
 // Filter choice per row: 0 to 4 the same for every row; FILTERS_CYCLE takes
 // them in turn; FILTERS_RANDOM picks per row from seed.
@@ -47,7 +47,7 @@ struct DeflateSettings {
     int strategy = Z_DEFAULT_STRATEGY;
     int windowBits = 15;
     int memLevel = 8;
-    size_t flushEvery = 0;    // input bytes between flushes; 0: none
+    size_t flushEvery = 0;  // input bytes between flushes; 0: none
     int flushMode = Z_NO_FLUSH;
 };
 Bytes zlibCompress(const uint8_t* data, size_t size, const DeflateSettings& settings);

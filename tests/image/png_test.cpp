@@ -23,7 +23,8 @@ struct Decoded {
     Errors errors;
 };
 
-Decoded decode(const Bytes& file) {
+Decoded decode(const Bytes& file)
+{
     Decoded d;
     Image* image = decodePng(file.data(), static_cast<int32_t>(file.size()));
     d.errors = errorList();
@@ -31,22 +32,26 @@ Decoded decode(const Bytes& file) {
         d.ok = true;
         d.width = image->width;
         d.height = image->height;
-        d.pixels.assign(imagePixels(image), imagePixels(image) + 4 * static_cast<size_t>(image->width) * image->height);
+        d.pixels.assign(imagePixels(image),
+                        imagePixels(image) + 4 * static_cast<size_t>(image->width) * image->height);
         free(image);
     }
     return d;
 }
 
-Bytes filteredStream(const PngPicture& p, int32_t filters = 0, DeflateSettings settings = {}) {
+Bytes filteredStream(const PngPicture& p, int32_t filters = 0, DeflateSettings settings = {})
+{
     const Bytes rows = filterScanlines(p, filters, 1);
     return zlibCompress(rows.data(), rows.size(), settings);
 }
 
-Bytes pngOf(const PngPicture& p, int32_t filters = 0, size_t idatChunkSize = 0) {
+Bytes pngOf(const PngPicture& p, int32_t filters = 0, size_t idatChunkSize = 0)
+{
     return makePngFile(p, filteredStream(p, filters), idatChunkSize);
 }
 
-PngPicture picture(int32_t w, int32_t h, int32_t type, Bytes samples) {
+PngPicture picture(int32_t w, int32_t h, int32_t type, Bytes samples)
+{
     PngPicture p;
     p.width = w;
     p.height = h;
@@ -57,7 +62,8 @@ PngPicture picture(int32_t w, int32_t h, int32_t type, Bytes samples) {
 
 }  // namespace
 
-TEST(PngPixels, GreyAndRgbGetAlphaZero) {
+TEST(PngPixels, GreyAndRgbGetAlphaZero)
+{
     Decoded d = decode(pngOf(picture(1, 1, 0, {128})));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.pixels, (Bytes{128, 128, 128, 0}));
@@ -66,7 +72,8 @@ TEST(PngPixels, GreyAndRgbGetAlphaZero) {
     EXPECT_EQ(d.pixels, (Bytes{10, 20, 30, 0}));
 }
 
-TEST(PngPixels, GreyAlphaAndRgbaKeepTheirAlpha) {
+TEST(PngPixels, GreyAlphaAndRgbaKeepTheirAlpha)
+{
     Decoded d = decode(pngOf(picture(1, 1, 4, {77, 9})));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.pixels, (Bytes{77, 77, 77, 9}));
@@ -75,7 +82,8 @@ TEST(PngPixels, GreyAlphaAndRgbaKeepTheirAlpha) {
     EXPECT_EQ(d.pixels, (Bytes{1, 2, 3, 4}));
 }
 
-TEST(PngPixels, BottomRowComesFirst) {
+TEST(PngPixels, BottomRowComesFirst)
+{
     const Decoded d = decode(pngOf(picture(1, 2, 0, {10, 20})));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.width, 1);
@@ -83,7 +91,8 @@ TEST(PngPixels, BottomRowComesFirst) {
     EXPECT_EQ(d.pixels, (Bytes{20, 20, 20, 0, 10, 10, 10, 0}));
 }
 
-TEST(PngPalette, AlphaIs255UnlessTrnsSetsIt) {
+TEST(PngPalette, AlphaIs255UnlessTrnsSetsIt)
+{
     PngPicture p = picture(4, 1, 3, {0, 1, 2, 3});
     p.palette = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     Decoded d = decode(pngOf(p));
@@ -95,7 +104,8 @@ TEST(PngPalette, AlphaIs255UnlessTrnsSetsIt) {
     EXPECT_EQ(d.pixels, (Bytes{1, 2, 3, 0, 4, 5, 6, 128, 7, 8, 9, 255, 10, 11, 12, 255}));
 }
 
-TEST(PngPalette, TrnsInAnRgbImageChangesNoPixel) {
+TEST(PngPalette, TrnsInAnRgbImageChangesNoPixel)
+{
     PngPicture p = picture(2, 1, 2, {10, 20, 30, 40, 50, 60});
     p.transparency = {0, 0, 0, 0, 0, 0};  // a grey/RGB key chunk; not applied
     const Decoded d = decode(pngOf(p));
@@ -103,7 +113,8 @@ TEST(PngPalette, TrnsInAnRgbImageChangesNoPixel) {
     EXPECT_EQ(d.pixels, (Bytes{10, 20, 30, 0, 40, 50, 60, 0}));
 }
 
-TEST(PngChunks, WrongCrcAndAncillaryChunksAreAccepted) {
+TEST(PngChunks, WrongCrcAndAncillaryChunksAreAccepted)
+{
     const PngPicture p = makePicture(9, 7, 2, PictureKind::Noise, 3);
     const Bytes plain = pngOf(p, FILTERS_CYCLE);
     Bytes file = signatureBytes();
@@ -121,7 +132,8 @@ TEST(PngChunks, WrongCrcAndAncillaryChunksAreAccepted) {
     EXPECT_EQ(d.pixels, expectedPixels(p));
 }
 
-TEST(PngChunks, ChangedSignatureByteGivesCode1) {
+TEST(PngChunks, ChangedSignatureByteGivesCode1)
+{
     for (size_t i = 0; i < 8; ++i) {
         Bytes file = pngOf(picture(1, 1, 0, {1}));
         file[i] ^= 0x20;
@@ -131,7 +143,8 @@ TEST(PngChunks, ChangedSignatureByteGivesCode1) {
     }
 }
 
-TEST(PngChunks, SixteenBitImagesGiveCode4OncePerFailedTest) {
+TEST(PngChunks, SixteenBitImagesGiveCode4OncePerFailedTest)
+{
     Bytes file = signatureBytes();
     appendChunk(file, "IHDR", headerData(2, 2, 16, 2));
     appendChunk(file, "IDAT", Bytes(20, 0));
@@ -143,7 +156,8 @@ TEST(PngChunks, SixteenBitImagesGiveCode4OncePerFailedTest) {
     EXPECT_EQ(decode(interlaced).errors, (Errors{PNG_ERR_HEADER, PNG_ERR_HEADER}));
 }
 
-TEST(PngChunks, ChunksAfterTheImageDataAreNotRead) {
+TEST(PngChunks, ChunksAfterTheImageDataAreNotRead)
+{
     PngPicture p = picture(2, 1, 3, {0, 1});
     p.palette = {1, 2, 3, 4, 5, 6};
     Bytes file = signatureBytes();
@@ -157,20 +171,22 @@ TEST(PngChunks, ChunksAfterTheImageDataAreNotRead) {
     EXPECT_EQ(d.pixels, (Bytes{1, 2, 3, 255, 4, 5, 6, 255}));
 }
 
-TEST(PngSplitData, AnySplitDecodesAsOneChunk) {
+TEST(PngSplitData, AnySplitDecodesAsOneChunk)
+{
     const PngPicture p = makePicture(31, 17, 6, PictureKind::Photo, 8);
     const Bytes stream = filteredStream(p, FILTERS_RANDOM);
     const Bytes whole = decode(makePngFile(p, stream)).pixels;
     ASSERT_EQ(whole, expectedPixels(p));
-    for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{4}, size_t{5}, size_t{7}, size_t{64}, stream.size() / 2,
-                        stream.size() - 1}) {
+    for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{4}, size_t{5}, size_t{7},
+                        size_t{64}, stream.size() / 2, stream.size() - 1}) {
         const Decoded d = decode(makePngFile(p, stream, size));
         ASSERT_TRUE(d.ok) << size << " " << testing::PrintToString(d.errors);
         EXPECT_EQ(d.pixels, whole) << size;
     }
 }
 
-TEST(PngSplitData, EmptyIdatChunksAreSteppedOver) {
+TEST(PngSplitData, EmptyIdatChunksAreSteppedOver)
+{
     const PngPicture p = makePicture(5, 5, 2, PictureKind::Noise, 2);
     const Bytes stream = filteredStream(p);
     Bytes file = signatureBytes();
@@ -187,7 +203,8 @@ TEST(PngSplitData, EmptyIdatChunksAreSteppedOver) {
     EXPECT_EQ(d.pixels, expectedPixels(p));
 }
 
-TEST(PngSplitData, AChunkOtherThanIdatEndsTheImageData) {
+TEST(PngSplitData, AChunkOtherThanIdatEndsTheImageData)
+{
     // A tEXt chunk between two halves: the stream ends at it, short of bits.
     const PngPicture p = makePicture(40, 40, 2, PictureKind::Noise, 4);
     const Bytes stream = filteredStream(p);
@@ -204,7 +221,8 @@ TEST(PngSplitData, AChunkOtherThanIdatEndsTheImageData) {
 
 // ------------------------------------------------------------ the embedded pictures
 
-TEST(PngAssets, TheSevenPicturesDecodeTo256By256WithAlphaZero) {
+TEST(PngAssets, TheSevenPicturesDecodeTo256By256WithAlphaZero)
+{
     const struct {
         const char* name;
         const unsigned char* data;
@@ -223,7 +241,8 @@ TEST(PngAssets, TheSevenPicturesDecodeTo256By256WithAlphaZero) {
         EXPECT_EQ(d.width, 256);
         EXPECT_EQ(d.height, 256);
         bool alphaZero = true;
-        for (size_t i = 3; i < d.pixels.size(); i += 4) alphaZero = alphaZero && d.pixels[i] == 0;
+        for (size_t i = 3; i < d.pixels.size(); i += 4)
+            alphaZero = alphaZero && d.pixels[i] == 0;
         EXPECT_TRUE(alphaZero);
     }
 }
@@ -234,14 +253,17 @@ namespace {
 
 // libpng's RGBA, with the show's rule applied (grey and RGB alpha 0) and
 // turned bottom row first.
-Bytes libpngPixels(const Bytes& file, int32_t colourType) {
+Bytes libpngPixels(const Bytes& file, int32_t colourType)
+{
     png_image image;
     memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    EXPECT_NE(png_image_begin_read_from_memory(&image, file.data(), file.size()), 0) << image.message;
+    EXPECT_NE(png_image_begin_read_from_memory(&image, file.data(), file.size()), 0)
+        << image.message;
     image.format = PNG_FORMAT_RGBA;
     Bytes topFirst(PNG_IMAGE_SIZE(image));
-    EXPECT_NE(png_image_finish_read(&image, nullptr, topFirst.data(), 0, nullptr), 0) << image.message;
+    EXPECT_NE(png_image_finish_read(&image, nullptr, topFirst.data(), 0, nullptr), 0)
+        << image.message;
     const size_t row = 4 * static_cast<size_t>(image.width);
     Bytes out;
     for (size_t r = image.height; r-- > 0;) {
@@ -249,7 +271,8 @@ Bytes libpngPixels(const Bytes& file, int32_t colourType) {
                    topFirst.begin() + static_cast<long>((r + 1) * row));
     }
     if (colourType == 0 || colourType == 2) {
-        for (size_t i = 3; i < out.size(); i += 4) out[i] = 0;
+        for (size_t i = 3; i < out.size(); i += 4)
+            out[i] = 0;
     }
     png_image_free(&image);
     return out;
@@ -257,12 +280,16 @@ Bytes libpngPixels(const Bytes& file, int32_t colourType) {
 
 }  // namespace
 
-TEST(PngAgainstLibpng, GeneratedCorpus) {
-    const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {2, 3}, {7, 5}, {33, 17}, {64, 64}, {200, 3}, {3, 130}};
+TEST(PngAgainstLibpng, GeneratedCorpus)
+{
+    const std::pair<int32_t, int32_t> sizes[] = {{1, 1},   {2, 3},   {7, 5},  {33, 17},
+                                                 {64, 64}, {200, 3}, {3, 130}};
     const int32_t filterChoices[] = {0, 1, 2, 3, 4, FILTERS_CYCLE, FILTERS_RANDOM};
     std::vector<DeflateSettings> settings;
-    for (int level : {0, 1, 6, 9}) settings.push_back({level});
-    for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED}) settings.push_back({6, strategy});
+    for (int level : {0, 1, 6, 9})
+        settings.push_back({level});
+    for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED})
+        settings.push_back({6, strategy});
     settings.push_back({6, Z_DEFAULT_STRATEGY, 15, 8, 29, Z_FULL_FLUSH});
     settings.push_back({9, Z_DEFAULT_STRATEGY, 15, 8, 64, Z_SYNC_FLUSH});
     const size_t chunkSizes[] = {0, 1, 3, 50, 1000};
@@ -276,10 +303,12 @@ TEST(PngAgainstLibpng, GeneratedCorpus) {
                 const size_t chunk = chunkSizes[(index / 3) % 5];
                 const PictureKind kind = kinds[index % 3];
                 const int32_t paletteSize = 1 + (index * 37) % 256;
-                PngPicture p = makePicture(w, h, type, kind, static_cast<uint32_t>(index), paletteSize, index % 2 == 0);
-                SCOPED_TRACE(testing::Message() << "type " << type << " " << w << "x" << h << " filter " << filter
-                                                << " level " << s.level << " strategy " << s.strategy << " chunk "
-                                                << chunk);
+                PngPicture p = makePicture(w, h, type, kind, static_cast<uint32_t>(index),
+                                           paletteSize, index % 2 == 0);
+                SCOPED_TRACE(testing::Message()
+                             << "type " << type << " " << w << "x" << h << " filter " << filter
+                             << " level " << s.level << " strategy " << s.strategy << " chunk "
+                             << chunk);
                 const Bytes file = makePngFile(p, filteredStream(p, filter, s), chunk);
                 const Decoded d = decode(file);
                 ASSERT_TRUE(d.ok) << testing::PrintToString(d.errors);
@@ -296,10 +325,12 @@ TEST(PngAgainstLibpng, GeneratedCorpus) {
         }
     }
     EXPECT_EQ(index, 5 * 7 * 7);
-    for (int c : covered) EXPECT_GT(c, 10);
+    for (int c : covered)
+        EXPECT_GT(c, 10);
 }
 
-TEST(PngAgainstLibpng, TheSevenPictures) {
+TEST(PngAgainstLibpng, TheSevenPictures)
+{
     const std::pair<const unsigned char*, uint32_t> assets[] = {
         {assetCheckerPng, assetCheckerPngSize},     {assetFlarePng, assetFlarePngSize},
         {assetLogoPng, assetLogoPngSize},           {assetBackdropPng, assetBackdropPngSize},

@@ -54,8 +54,10 @@ void Picture::minAround(double s, double t, int radius, int* rgb) const
     for (int dy = -radius; dy <= radius; ++dy) {
         for (int dx = -radius; dx <= radius; ++dx) {
             const int c = column + dx, r = row + dy;
-            const uint8_t* texel = &rgba[(static_cast<size_t>(r < 0 ? 0 : (r >= height ? height - 1 : r)) * width +
-                                          (c < 0 ? 0 : (c >= width ? width - 1 : c))) * 4];
+            const uint8_t* texel =
+                &rgba[(static_cast<size_t>(r < 0 ? 0 : (r >= height ? height - 1 : r)) * width +
+                       (c < 0 ? 0 : (c >= width ? width - 1 : c))) *
+                      4];
             for (int i = 0; i < 3; ++i) {
                 rgb[i] = texel[i] < rgb[i] ? texel[i] : rgb[i];
             }

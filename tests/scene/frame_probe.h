@@ -8,13 +8,16 @@
 
 constexpr int PROBE_WIDTH = 800;
 constexpr int PROBE_HEIGHT = 600;
-constexpr int PROBE_BAND_TOP = 100;      // first row of the picture, counted from the top
-constexpr int PROBE_BAND_BOTTOM = 500;   // first row below it
+constexpr int PROBE_BAND_TOP = 100;     // first row of the picture, counted from the top
+constexpr int PROBE_BAND_BOTTOM = 500;  // first row below it
 
 // One captured frame, RGB, top row first.
 struct Frame {
     std::vector<uint8_t> rgb;
-    const uint8_t* at(int column, int row) const { return &rgb[(static_cast<size_t>(row) * PROBE_WIDTH + column) * 3]; }
+    const uint8_t* at(int column, int row) const
+    {
+        return &rgb[(static_cast<size_t>(row) * PROBE_WIDTH + column) * 3];
+    }
 };
 
 // Window position (column, row from the top) of an eye-space point under
@@ -30,7 +33,7 @@ Pixel projectPoint(double x, double y, double z, double aspect);
 struct Picture {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgba;   // Image order: row 0 is the PNG's last row
+    std::vector<uint8_t> rgba;  // Image order: row 0 is the PNG's last row
     const uint8_t* texel(double s, double t) const;
     // True when every texel within `radius` of (s, t) has the same colour,
     // so linear filtering cannot change it.

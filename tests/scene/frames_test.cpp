@@ -45,7 +45,8 @@ bool isWhite(const uint8_t* p, int floor = 200)
 
 bool inBand(const Pixel& p)
 {
-    return p.column >= 0 && p.column < PROBE_WIDTH && p.row >= PROBE_BAND_TOP && p.row < PROBE_BAND_BOTTOM;
+    return p.column >= 0 && p.column < PROBE_WIDTH && p.row >= PROBE_BAND_TOP &&
+           p.row < PROBE_BAND_BOTTOM;
 }
 
 // Counts pixels of a box that are bright in every channel.
@@ -201,10 +202,11 @@ TEST(Frames, MeshFloatsWhereItsPathPutsIt)
         const Pixel centre = projectPoint(x, y, z, 2.0);
         const Frame frame = captureAt(seconds);
         const int half = 30;
-        const int there = brightPixels(frame, static_cast<int>(centre.column), static_cast<int>(centre.row), half);
+        const int there = brightPixels(frame, static_cast<int>(centre.column),
+                                       static_cast<int>(centre.row), half);
         // The same box mirrored to the other side of the picture.
-        const int elsewhere =
-            brightPixels(frame, PROBE_WIDTH - static_cast<int>(centre.column), static_cast<int>(centre.row), half);
+        const int elsewhere = brightPixels(frame, PROBE_WIDTH - static_cast<int>(centre.column),
+                                           static_cast<int>(centre.row), half);
         const int area = (2 * half + 1) * (2 * half + 1);
         EXPECT_GT(there, area / 8) << "at " << seconds << " s";
         EXPECT_GT(there, 4 * elsewhere + 1) << "at " << seconds << " s";
@@ -260,10 +262,12 @@ TEST(Frames, CreditPanelsAbsentAtZeroAndBrightAtTheirPeaksInTurn)
     ASSERT_GE(panelAlpha(showTimeAt(firstPeak)), 254);
     ASSERT_GE(panelAlpha(showTimeAt(secondPeak)), 254);
     const Frame first = captureAt(firstPeak);
-    const PanelMatch greetingsFirst = matchPanel(first, greetings, panelAlpha(showTimeAt(firstPeak)));
+    const PanelMatch greetingsFirst =
+        matchPanel(first, greetings, panelAlpha(showTimeAt(firstPeak)));
     EXPECT_GT(greetingsFirst.shown * 100, greetingsFirst.sampled * 98);
     const Frame second = captureAt(secondPeak);
-    const PanelMatch creditsSecond = matchPanel(second, credits, panelAlpha(showTimeAt(secondPeak)));
+    const PanelMatch creditsSecond =
+        matchPanel(second, credits, panelAlpha(showTimeAt(secondPeak)));
     EXPECT_GT(creditsSecond.shown * 100, creditsSecond.sampled * 98);
     // And not the other way round.
     const PanelMatch creditsFirst = matchPanel(first, credits, 255);
@@ -337,7 +341,8 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
             const uint8_t* texel = photo.texel(s, t);
             for (int c = 0; c < 3; ++c) {
                 // 253/255 of the photograph over 2/255 of the scene.
-                EXPECT_NEAR(pixel[c], texel[c] * 253.0 / 255, 4) << "photo at s " << s << " t " << t;
+                EXPECT_NEAR(pixel[c], texel[c] * 253.0 / 255, 4)
+                    << "photo at s " << s << " t " << t;
             }
             ++sampled;
         }
@@ -348,7 +353,8 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
 std::string captureTo(const char* name, const char* arguments)
 {
     const std::string path = std::string(testing::TempDir()) + name;
-    const std::string command = std::string(WERULE_CAPTURE_TOOL) + " " + arguments + " --out " + path;
+    const std::string command =
+        std::string(WERULE_CAPTURE_TOOL) + " " + arguments + " --out " + path;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path;
 }
@@ -396,21 +402,25 @@ TEST(CaptureTool, AnySizeGetsTheLetterboxOfItsHeight)
 {
     const struct {
         const char* size;
-        int width, height, bandTop, bandHeight;   // band rows counted from the top
-    } cases[] = {{"1024x768", 1024, 768, 128, 512}, {"640x601", 640, 601, 101, 400}, {"320x599", 320, 599, 101, 399}};
+        int width, height, bandTop, bandHeight;  // band rows counted from the top
+    } cases[] = {{"1024x768", 1024, 768, 128, 512},
+                 {"640x601", 640, 601, 101, 400},
+                 {"320x599", 320, 599, 101, 399}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         const std::string arguments = std::string("--at 9 --size ") + c.size;
         const std::string bytes = fileBytes(captureTo("capture-size.png", arguments.c_str()));
         ASSERT_GT(bytes.size(), 100u);
-        Image* image = decodePng(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+        Image* image = decodePng(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                 static_cast<int32_t>(bytes.size()));
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->width, c.width);
         EXPECT_EQ(image->height, c.height);
         int firstLit = -1, lastLit = -1;
         for (int row = 0; row < image->height; ++row) {
             // The Image holds the bottom row first.
-            const uint8_t* pixels = imagePixels(image) + static_cast<size_t>(image->height - 1 - row) * image->width * 4;
+            const uint8_t* pixels = imagePixels(image) +
+                                    static_cast<size_t>(image->height - 1 - row) * image->width * 4;
             bool lit = false;
             for (int column = 0; column < image->width && !lit; ++column) {
                 lit = (pixels[4 * column] | pixels[4 * column + 1] | pixels[4 * column + 2]) != 0;

@@ -39,7 +39,7 @@ struct FontFixture : public ::testing::Test {
 struct Coverage {
     int width = 0, height = 0;
     int left = 0, bottom = 0;
-    std::vector<uint8_t> grey;   // row 0 at the top
+    std::vector<uint8_t> grey;  // row 0 at the top
 };
 
 Coverage rasterise(FT_Library library, FT_Face face, int code)
@@ -51,7 +51,8 @@ Coverage rasterise(FT_Library library, FT_Face face, int code)
     }
     FT_Outline* outline = &face->glyph->outline;
     // Design units to 26.6 pixels.
-    const FT_Fixed scale = static_cast<FT_Fixed>(std::lround(65536.0 * 64 * PIXELS_PER_EM / face->units_per_EM));
+    const FT_Fixed scale =
+        static_cast<FT_Fixed>(std::lround(65536.0 * 64 * PIXELS_PER_EM / face->units_per_EM));
     FT_Matrix matrix = {scale, 0, 0, scale};
     FT_Outline_Transform(outline, &matrix);
     FT_BBox box;
@@ -83,8 +84,8 @@ TEST_F(FontFixture, EveryGlyphsTrianglesCoverItsOutlineOnceAndWindCounterClockwi
     for (int code = 0; code < 255; ++code) {
         SCOPED_TRACE(code);
         PlatGlyphMetrics metrics;
-        const int triangles = platGlyphTriangles(assetFontTtf, assetFontTtfSize, code, corners.data(),
-                                                 MAX_TRIANGLES, &metrics);
+        const int triangles = platGlyphTriangles(assetFontTtf, assetFontTtfSize, code,
+                                                 corners.data(), MAX_TRIANGLES, &metrics);
         ASSERT_GE(triangles, 0);
         ASSERT_LT(triangles, MAX_TRIANGLES);
         const FT_UInt index = FT_Get_Char_Index(face, code);
@@ -95,7 +96,8 @@ TEST_F(FontFixture, EveryGlyphsTrianglesCoverItsOutlineOnceAndWindCounterClockwi
             continue;
         }
         ASSERT_EQ(FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE), 0);
-        EXPECT_FLOAT_EQ(metrics.cellIncX, static_cast<float>(face->glyph->advance.x) / face->units_per_EM);
+        EXPECT_FLOAT_EQ(metrics.cellIncX,
+                        static_cast<float>(face->glyph->advance.x) / face->units_per_EM);
         const bool hasOutline = face->glyph->outline.n_contours > 0;
         EXPECT_EQ(triangles > 0, hasOutline);
 
@@ -108,15 +110,20 @@ TEST_F(FontFixture, EveryGlyphsTrianglesCoverItsOutlineOnceAndWindCounterClockwi
                 px[c] = corners[6 * t + 2 * c] * PIXELS_PER_EM - coverage.left;
                 py[c] = corners[6 * t + 2 * c + 1] * PIXELS_PER_EM - coverage.bottom;
             }
-            const double area = (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
+            const double area =
+                (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
             EXPECT_GE(area, -1e-9) << "triangle " << t << " winds clockwise";
             if (area <= 0) {
                 continue;
             }
-            const int x0 = std::max(0, static_cast<int>(std::floor(std::min({px[0], px[1], px[2]}))));
-            const int x1 = std::min(coverage.width - 1, static_cast<int>(std::ceil(std::max({px[0], px[1], px[2]}))));
-            const int y0 = std::max(0, static_cast<int>(std::floor(std::min({py[0], py[1], py[2]}))));
-            const int y1 = std::min(coverage.height - 1, static_cast<int>(std::ceil(std::max({py[0], py[1], py[2]}))));
+            const int x0 =
+                std::max(0, static_cast<int>(std::floor(std::min({px[0], px[1], px[2]}))));
+            const int x1 = std::min(coverage.width - 1,
+                                    static_cast<int>(std::ceil(std::max({px[0], px[1], px[2]}))));
+            const int y0 =
+                std::max(0, static_cast<int>(std::floor(std::min({py[0], py[1], py[2]}))));
+            const int y1 = std::min(coverage.height - 1,
+                                    static_cast<int>(std::ceil(std::max({py[0], py[1], py[2]}))));
             for (int y = y0; y <= y1; ++y) {
                 for (int x = x0; x <= x1; ++x) {
                     // Pixel centres, nudged off any exact edge.
@@ -124,7 +131,8 @@ TEST_F(FontFixture, EveryGlyphsTrianglesCoverItsOutlineOnceAndWindCounterClockwi
                     bool inside = true;
                     for (int e = 0; e < 3 && inside; ++e) {
                         const int n = (e + 1) % 3;
-                        inside = (px[n] - px[e]) * (sy - py[e]) - (py[n] - py[e]) * (sx - px[e]) > 0;
+                        inside =
+                            (px[n] - px[e]) * (sy - py[e]) - (py[n] - py[e]) * (sx - px[e]) > 0;
                     }
                     if (inside) {
                         ++hits[static_cast<size_t>(coverage.height - 1 - y) * coverage.width + x];
@@ -148,15 +156,16 @@ TEST_F(FontFixture, EveryGlyphsTrianglesCoverItsOutlineOnceAndWindCounterClockwi
             ++glyphs;
         }
     }
-    EXPECT_GT(glyphs, 180);   // printable ASCII and Latin-1
-    EXPECT_GT(emptyCodes, 30);   // the control codes
+    EXPECT_GT(glyphs, 180);     // printable ASCII and Latin-1
+    EXPECT_GT(emptyCodes, 30);  // the control codes
 }
 
 TEST_F(FontFixture, EmHeightIsOneAndMetricsFollowTheFont)
 {
     std::vector<float> corners(MAX_TRIANGLES * 6);
     PlatGlyphMetrics metrics;
-    const int triangles = platGlyphTriangles(assetFontTtf, assetFontTtfSize, 'H', corners.data(), MAX_TRIANGLES, &metrics);
+    const int triangles = platGlyphTriangles(assetFontTtf, assetFontTtfSize, 'H', corners.data(),
+                                             MAX_TRIANGLES, &metrics);
     ASSERT_GT(triangles, 0);
     float top = -1, bottom = 1;
     for (int i = 0; i < triangles * 3; ++i) {
@@ -166,16 +175,17 @@ TEST_F(FontFixture, EmHeightIsOneAndMetricsFollowTheFont)
     const FT_UInt index = FT_Get_Char_Index(face, 'H');
     ASSERT_EQ(FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE), 0);
     const double units = face->units_per_EM;
-    EXPECT_NEAR(bottom, 0.0, 1e-6);   // on the baseline
+    EXPECT_NEAR(bottom, 0.0, 1e-6);  // on the baseline
     EXPECT_NEAR(top, face->glyph->metrics.horiBearingY / units, 1e-6);
     EXPECT_NEAR(metrics.originY, face->glyph->metrics.horiBearingY / units, 1e-6);
     EXPECT_NEAR(metrics.blackBoxY, face->glyph->metrics.height / units, 1e-6);
-    EXPECT_GT(top, 0.6f);   // a capital of a bold sans face stands about 0.7 em
+    EXPECT_GT(top, 0.6f);  // a capital of a bold sans face stands about 0.7 em
     EXPECT_LT(top, 0.8f);
 
     // Bytes that are no font: no triangles, an error.
     const unsigned char junk[64] = {1, 2, 3};
-    EXPECT_EQ(platGlyphTriangles(junk, sizeof junk, 'H', corners.data(), MAX_TRIANGLES, &metrics), -1);
+    EXPECT_EQ(platGlyphTriangles(junk, sizeof junk, 'H', corners.data(), MAX_TRIANGLES, &metrics),
+              -1);
 }
 
 }  // namespace

@@ -13,9 +13,15 @@
 namespace {
 
 class OffscreenEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(openCapture(PROBE_WIDTH, PROBE_HEIGHT)) << "no offscreen GL context"; }
-    void TearDown() override { closeCapture(); }
+  public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(openCapture(PROBE_WIDTH, PROBE_HEIGHT)) << "no offscreen GL context";
+    }
+    void TearDown() override
+    {
+        closeCapture();
+    }
 };
 
 }  // namespace

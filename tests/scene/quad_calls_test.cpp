@@ -12,7 +12,7 @@
 namespace {
 
 struct Call {
-    char kind;   // 'b' bind, '[' begin, 't' texture coordinate, 'v' vertex, ']' end
+    char kind;  // 'b' bind, '[' begin, 't' texture coordinate, 'v' vertex, ']' end
     float a, b, c;
 };
 std::vector<Call> calls;
@@ -47,7 +47,7 @@ namespace {
 TEST(DrawQuadCalls, BindsThenSendsFourCornersCounterClockwiseWithTheirCoordinates)
 {
     calls.clear();
-    drawQuad(3, 8, 5);   // 3 high, 8 wide
+    drawQuad(3, 8, 5);  // 3 high, 8 wide
     ASSERT_EQ(calls.size(), 11u);
     EXPECT_EQ(calls[0].kind, 'b');
     EXPECT_EQ(calls[0].a, static_cast<float>(GL_TEXTURE_2D));

@@ -36,7 +36,7 @@ void restoreView()
 
 // ------------------------------------------------------------- drawQuad
 
-const unsigned PROBE_TEXTURE = 9;   // outside the show's names 1 to 7
+const unsigned PROBE_TEXTURE = 9;  // outside the show's names 1 to 7
 
 // Reads the window pixel at (column, row from the bottom).
 void readPixel(int column, int row, uint8_t* rgb)
@@ -62,16 +62,16 @@ TEST(DrawQuad, FirstImageRowAtTheTopLeftAndFrontFaceTowardTheViewer)
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
-    glEnable(GL_CULL_FACE);   // back faces culled, counter-clockwise in front
+    glEnable(GL_CULL_FACE);  // back faces culled, counter-clockwise in front
     glColor4f(1, 1, 1, 1);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    drawQuad(2, 2, PROBE_TEXTURE);   // fills the view exactly
+    drawQuad(2, 2, PROBE_TEXTURE);  // fills the view exactly
     glFinish();
 
     uint8_t rgb[3];
     const struct {
-        int column, row;   // row from the bottom
+        int column, row;  // row from the bottom
         uint8_t r, g, b;
     } corners[] = {
         {10, PROBE_HEIGHT - 10, 255, 0, 0},                // top left: s 0, t 0
@@ -115,7 +115,7 @@ TEST(TextureSet, SevenEmbeddedPicturesUploadUnderTheirNamesWithKeyedAlpha)
         unsigned name;
         const unsigned char* png;
         uint32_t size;
-        int key;   // -1: no key
+        int key;  // -1: no key
     } rows[] = {
         {TEX_CHECKER, assetCheckerPng, assetCheckerPngSize, -1},
         {TEX_FLARE, assetFlarePng, assetFlarePngSize, -1},
@@ -153,11 +153,13 @@ TEST(TextureSet, SevenEmbeddedPicturesUploadUnderTheirNamesWithKeyedAlpha)
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, uploaded.data());
         int mismatches = 0, keyed = 0;
         for (int i = 0; i < 256 * 256; ++i) {
-            const uint8_t* want = &picture.rgba[i * 4];   // texture row 0 is the Image's first row
+            const uint8_t* want = &picture.rgba[i * 4];  // texture row 0 is the Image's first row
             const uint8_t* got = &uploaded[i * 4];
-            const bool isKey = row.key >= 0 && want[0] == row.key && want[1] == row.key && want[2] == row.key;
+            const bool isKey =
+                row.key >= 0 && want[0] == row.key && want[1] == row.key && want[2] == row.key;
             const int alpha = row.key < 0 ? 255 : (isKey ? 0 : 255);
-            mismatches += got[0] != want[0] || got[1] != want[1] || got[2] != want[2] || got[3] != alpha;
+            mismatches +=
+                got[0] != want[0] || got[1] != want[1] || got[2] != want[2] || got[3] != alpha;
             keyed += isKey;
         }
         EXPECT_EQ(mismatches, 0);
@@ -195,10 +197,10 @@ TEST(PanelFlips, EveryFrameOnAZeroAlphaTickFlipsAndOtherFramesDoNot)
     EXPECT_EQ(panelSelect, 2);
     flipPanelAt(0);
     EXPECT_EQ(panelSelect, 1);
-    flipPanelAt(0);   // three frames on one tick: the last flip decides
+    flipPanelAt(0);  // three frames on one tick: the last flip decides
     EXPECT_EQ(panelSelect, 2);
 
-    EXPECT_EQ(panelAlpha(1.0f), 5);   // trunc(sin(0.02) * 255) = trunc(5.1)
+    EXPECT_EQ(panelAlpha(1.0f), 5);  // trunc(sin(0.02) * 255) = trunc(5.1)
     flipPanelAt(1.0f);
     EXPECT_EQ(panelSelect, 2);
 
@@ -214,7 +216,7 @@ TEST(PanelFlips, EveryFrameOnAZeroAlphaTickFlipsAndOtherFramesDoNot)
     EXPECT_GE(panelAlpha(78.54f), 254);   // sin peaks
     EXPECT_GE(panelAlpha(235.62f), 254);  // and the negative peak counts as bright
 
-    panelSelect = 0;   // a value it never takes turns into 2
+    panelSelect = 0;  // a value it never takes turns into 2
     flipPanelAt(0);
     EXPECT_EQ(panelSelect, 2);
 }
@@ -251,7 +253,8 @@ TEST(Stars, ScatterDrawsFiveNumbersPerStarInOrder)
         const int z = rand() % 600 - 300;
         const int angle = rand() % 360;
         const int speed = rand() % 9 + 1;
-        wrong += star.x != x || star.y != y || star.z.load() != z || star.angle != angle || star.speed != speed;
+        wrong += star.x != x || star.y != y || star.z.load() != z || star.angle != angle ||
+                 star.speed != speed;
     }
     EXPECT_EQ(wrong, 0);
     float lowest = 0, highest = 0;
@@ -312,7 +315,8 @@ TEST(Mesh, EmbeddedMeshGetsUnitNormalsThatFollowItsFaces)
     ASSERT_EQ(mesh.vertexCount, 782u);
     ASSERT_EQ(mesh.faceCount, 1580u);
     ASSERT_NE(mesh.vertexNormals, nullptr);
-    const float expectBounds[6] = {-0.65789002f, 0.65789002f, -0.65788901f, 0.65789098f, -0.65789002f, 0.65789002f};
+    const float expectBounds[6] = {-0.65789002f, 0.65789002f,  -0.65788901f,
+                                   0.65789098f,  -0.65789002f, 0.65789002f};
     for (int i = 0; i < 6; ++i) {
         EXPECT_NEAR(mesh.bounds[i], expectBounds[i], 1e-5) << i;
     }
@@ -329,7 +333,8 @@ TEST(Mesh, EmbeddedMeshGetsUnitNormalsThatFollowItsFaces)
         for (int c = 0; c < 3; ++c) {
             Around& a = around[mesh.faces[3 * f + c]];
             int k = 0;
-            while (k < a.distinct && (std::fabs(a.normal[k][0] - n[0]) > 1e-5f || std::fabs(a.normal[k][1] - n[1]) > 1e-5f ||
+            while (k < a.distinct && (std::fabs(a.normal[k][0] - n[0]) > 1e-5f ||
+                                      std::fabs(a.normal[k][1] - n[1]) > 1e-5f ||
                                       std::fabs(a.normal[k][2] - n[2]) > 1e-5f)) {
                 ++k;
             }
@@ -345,7 +350,8 @@ TEST(Mesh, EmbeddedMeshGetsUnitNormalsThatFollowItsFaces)
     int flat = 0, edges = 0;
     for (uint32_t v = 0; v < mesh.vertexCount; ++v) {
         const float* n = mesh.vertexNormals + 3 * v;
-        EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0, 1e-5) << "vertex " << v;
+        EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0, 1e-5)
+            << "vertex " << v;
         const Around& a = around[v];
         ASSERT_GT(a.distinct, 0) << "vertex " << v << " belongs to no triangle";
         if (a.distinct == 1) {
@@ -419,7 +425,8 @@ TEST(ExtensionTable, UnresolvedEntryLooksUpOnEveryCallAndForwardsNothing)
     EXPECT_EQ(fake.calls, 1);
     EXPECT_STREQ(fake.lastFunction, "glMultiTexCoord3fvARB");
     EXPECT_STREQ(fake.lastExtension, "GL_ARB_multitexture");
-    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB], extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
+    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
+              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
     callMultiTexCoord3fvARB(GL_TEXTURE1_ARB, coords);
     EXPECT_EQ(fake.calls, 2);
     EXPECT_EQ(forwarded.calls, 0);
@@ -431,7 +438,8 @@ TEST(ExtensionTable, UnresolvedEntryLooksUpOnEveryCallAndForwardsNothing)
     EXPECT_EQ(forwarded.calls, 1);
     EXPECT_EQ(forwarded.unit, static_cast<GLenum>(GL_TEXTURE1_ARB));
     EXPECT_EQ(forwarded.coords, coords);
-    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB], reinterpret_cast<ExtensionProc>(&fakeMultiTexCoord));
+    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
+              reinterpret_cast<ExtensionProc>(&fakeMultiTexCoord));
     fake.answer = nullptr;
     callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
     EXPECT_EQ(fake.calls, 3);
@@ -445,13 +453,15 @@ TEST(ExtensionTable, UnresolvedEntryLooksUpOnEveryCallAndForwardsNothing)
 TEST(ExtensionTable, PlatformLookupGoesByTheExtensionString)
 {
     EXPECT_NE(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_ARB_multitexture"), nullptr);
-    EXPECT_EQ(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_WERULE_no_such_extension"), nullptr);
+    EXPECT_EQ(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_WERULE_no_such_extension"),
+              nullptr);
 
     // Through the real lookup the entry sets unit 0's current coordinates.
     extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
     const GLfloat coords[3] = {0.25f, 0.5f, 0.75f};
     callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_NE(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB], extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
+    EXPECT_NE(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
+              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
     GLfloat current[4] = {};
     glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current);
     EXPECT_EQ(current[0], 0.25f);
@@ -483,7 +493,7 @@ std::vector<FedTriangle> feedbackText(const char* line, double depth)
 
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    const double focal = 1 / std::tan(30.0 * M_PI / 180.0);   // aspect 1.0
+    const double focal = 1 / std::tan(30.0 * M_PI / 180.0);  // aspect 1.0
     std::vector<FedTriangle> triangles;
     for (GLint i = 0; i < used;) {
         const GLint token = static_cast<GLint>(buffer[i++]);
@@ -498,7 +508,7 @@ std::vector<FedTriangle> feedbackText(const char* line, double depth)
             const GLfloat* v = &buffer[i];
             const double ndcX = (v[0] - viewport[0]) / viewport[2] * 2 - 1;
             const double ndcY = (v[1] - viewport[1]) / viewport[3] * 2 - 1;
-            const double eyeDepth = v[6] < 1 ? -(depth - 0.01) : -depth;   // shadow: alpha 0.4
+            const double eyeDepth = v[6] < 1 ? -(depth - 0.01) : -depth;  // shadow: alpha 0.4
             if (c < 3) {
                 t.x[c] = ndcX * eyeDepth / focal;
                 t.y[c] = ndcY * eyeDepth / focal;
@@ -580,7 +590,7 @@ TEST(Text, FormatsBoundedAndNullOrEmptyDrawNothing)
     drawText(nullptr);
     GLfloat projection[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    EXPECT_NEAR(projection[0], projection[5], 1e-6);   // aspect 1.0
+    EXPECT_NEAR(projection[0], projection[5], 1e-6);  // aspect 1.0
     EXPECT_NEAR(projection[5], 1 / std::tan(30.0 * M_PI / 180.0), 1e-5);
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     GLint bound = -1, mode = 0;

@@ -17,17 +17,26 @@ uint32_t fakeHandle;
 
 }  // namespace
 
-void fakeScriptPositions(const uint32_t* positions, int count) {
+void fakeScriptPositions(const uint32_t* positions, int count)
+{
     assert(count >= 1 && count <= FAKE_MAX_POSITIONS);
-    for (int i = 0; i < count; i++) fakePositions[i] = positions[i];
+    for (int i = 0; i < count; i++)
+        fakePositions[i] = positions[i];
     fakeCount = count;
     fakeCalls = 0;
 }
 
-int fakePositionCalls() { return fakeCalls; }
-uint32_t fakeLastHandle() { return fakeHandle; }
+int fakePositionCalls()
+{
+    return fakeCalls;
+}
+uint32_t fakeLastHandle()
+{
+    return fakeHandle;
+}
 
-uint32_t platMusicPosition(uint32_t music) {
+uint32_t platMusicPosition(uint32_t music)
+{
     fakeHandle = music;
     int index = fakeCalls < fakeCount ? fakeCalls : fakeCount - 1;
     fakeCalls++;

@@ -12,7 +12,7 @@
 namespace {
 
 // ---- what the stand-in saw (the test's thread)
-std::string calls;   // the calls in order, one letter each: I L S P
+std::string calls;  // the calls in order, one letter each: I L S P
 int initDevice, initFrequency;
 const void* loadData;
 size_t loadLength;
@@ -22,34 +22,42 @@ const uint32_t LOADED_HANDLE = 41;
 
 }  // namespace
 
-bool platSoundInit(int device, int frequency) {
+bool platSoundInit(int device, int frequency)
+{
     calls += 'I';
     initDevice = device;
     initFrequency = frequency;
     return true;
 }
-uint32_t platMusicLoad(const void* data, size_t length, bool loop) {
+uint32_t platMusicLoad(const void* data, size_t length, bool loop)
+{
     calls += 'L';
     loadData = data;
     loadLength = length;
     loadLoop = loop;
     return LOADED_HANDLE;
 }
-bool platSoundStart() {
+bool platSoundStart()
+{
     calls += 'S';
     return true;
 }
-bool platMusicPlay(uint32_t music, uint32_t position) {
+bool platMusicPlay(uint32_t music, uint32_t position)
+{
     calls += 'P';
     playMusicArg = music;
     playPosition = position;
     return true;
 }
-uint32_t platMusicPosition(uint32_t) { return 0xFFFFFFFFu; }
+uint32_t platMusicPosition(uint32_t)
+{
+    return 0xFFFFFFFFu;
+}
 
 namespace {
 
-TEST(Music, OpensTheDefaultDeviceAt44100AndLoadsTheEmbeddedModuleLooping) {
+TEST(Music, OpensTheDefaultDeviceAt44100AndLoadsTheEmbeddedModuleLooping)
+{
     calls.clear();
     startMusicOutput();
     EXPECT_EQ(calls, "ILS");
@@ -61,7 +69,8 @@ TEST(Music, OpensTheDefaultDeviceAt44100AndLoadsTheEmbeddedModuleLooping) {
     EXPECT_EQ(musicHandle, LOADED_HANDLE) << "the handle is kept for the tick";
 }
 
-TEST(Music, PlaysTheLoadedModuleFromOrderZeroRowZero) {
+TEST(Music, PlaysTheLoadedModuleFromOrderZeroRowZero)
+{
     calls.clear();
     musicHandle = LOADED_HANDLE;
     playMusic();
@@ -70,7 +79,8 @@ TEST(Music, PlaysTheLoadedModuleFromOrderZeroRowZero) {
     EXPECT_EQ(playPosition, 0u);
 }
 
-TEST(Music, EmbeddedModuleIsAnImpulseTrackerModule) {
+TEST(Music, EmbeddedModuleIsAnImpulseTrackerModule)
+{
     ASSERT_GE(assetMusicItSize, 4u);
     EXPECT_EQ(std::string((const char*)assetMusicIt, 4), "IMPM");
 }

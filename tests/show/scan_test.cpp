@@ -14,24 +14,32 @@ namespace {
 
 enum { FREQUENCY = 44100, STEP_MS = 20, SCAN_TICKS = 150 * 50 };
 
-uint32_t packPosition(uint32_t order, uint32_t row) { return order | (row << 16); }
+uint32_t packPosition(uint32_t order, uint32_t row)
+{
+    return order | (row << 16);
+}
 
 class ModuleScan : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
+  protected:
+    static void SetUpTestSuite()
+    {
         positions.resize(SCAN_TICKS);
         scanned = platMusicScanPositions(assetMusicIt, assetMusicItSize, FREQUENCY, STEP_MS,
                                          positions.data(), SCAN_TICKS);
     }
     // Seconds after the start at which the tick first sees position, or -1.
-    static double firstSeen(uint32_t position) {
+    static double firstSeen(uint32_t position)
+    {
         for (int k = 0; k < SCAN_TICKS; k++)
-            if (positions[k] == position) return (k + 1) * STEP_MS / 1000.0;
+            if (positions[k] == position)
+                return (k + 1) * STEP_MS / 1000.0;
         return -1;
     }
-    static int ticksOn(uint32_t position) {
+    static int ticksOn(uint32_t position)
+    {
         int count = 0;
-        for (uint32_t p : positions) count += p == position;
+        for (uint32_t p : positions)
+            count += p == position;
         return count;
     }
     static bool scanned;
@@ -40,7 +48,8 @@ protected:
 bool ModuleScan::scanned;
 std::vector<uint32_t> ModuleScan::positions;
 
-TEST_F(ModuleScan, ReachesTheCuesAtTheirMeasuredTimes) {
+TEST_F(ModuleScan, ReachesTheCuesAtTheirMeasuredTimes)
+{
     ASSERT_TRUE(scanned);
     double firstFlash = firstSeen(packPosition(15, 52));
     double end = firstSeen(packPosition(29, 62));
@@ -49,25 +58,29 @@ TEST_F(ModuleScan, ReachesTheCuesAtTheirMeasuredTimes) {
     EXPECT_NEAR(end, 144.15, 0.15);
 }
 
-TEST_F(ModuleScan, EveryCueRowIsSeenByThreeOrFourTicks) {
+TEST_F(ModuleScan, EveryCueRowIsSeenByThreeOrFourTicks)
+{
     ASSERT_TRUE(scanned);
     for (uint32_t order : {15u, 17u, 21u, 23u, 25u, 27u, 29u}) {
         for (uint32_t row : {52u, 56u}) {
             int ticks = ticksOn(packPosition(order, row));
             EXPECT_GE(ticks, 3) << "order " << order << " row " << row;
             EXPECT_LE(ticks, 4) << "order " << order << " row " << row;
-            printf("cue order %u row %u at %.2f s\n", order, row, firstSeen(packPosition(order, row)));
+            printf("cue order %u row %u at %.2f s\n", order, row,
+                   firstSeen(packPosition(order, row)));
         }
     }
     EXPECT_GE(ticksOn(packPosition(29, 62)), 3);
 }
 
-TEST_F(ModuleScan, PlaysTheOrdersInTurnThenLoopsToOrderZero) {
+TEST_F(ModuleScan, PlaysTheOrdersInTurnThenLoopsToOrderZero)
+{
     ASSERT_TRUE(scanned);
     int lastOrderTick = -1;
     for (int k = 1; k < SCAN_TICKS; k++) {
         uint32_t order = positions[k] & 0xFFFF, before = positions[k - 1] & 0xFFFF;
-        if (order == before) continue;
+        if (order == before)
+            continue;
         if (order == 0 && before == 29) {
             lastOrderTick = k;
             break;
@@ -81,7 +94,8 @@ TEST_F(ModuleScan, PlaysTheOrdersInTurnThenLoopsToOrderZero) {
     EXPECT_EQ(positions[lastOrderTick] >> 16, 0u);
 }
 
-TEST(Replay, FlashRisesAtTheFirstCueAndTheEndCueComesBy145Seconds) {
+TEST(Replay, FlashRisesAtTheFirstCueAndTheEndCueComesBy145Seconds)
+{
     float level = -1;
     bool endSeen = true;
     ASSERT_TRUE(replayCueTicks(73 * 50, &level, &endSeen));
@@ -99,7 +113,8 @@ TEST(Replay, FlashRisesAtTheFirstCueAndTheEndCueComesBy145Seconds) {
     EXPECT_EQ(level, 0.0f);
 }
 
-TEST(Scan, RefusesWhatIsNoModule) {
+TEST(Scan, RefusesWhatIsNoModule)
+{
     const unsigned char bytes[64] = {'I', 'M', 'P', 'M'};
     uint32_t position = 0;
     EXPECT_FALSE(platMusicScanPositions(bytes, sizeof bytes, FREQUENCY, STEP_MS, &position, 1));

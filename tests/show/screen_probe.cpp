@@ -11,7 +11,8 @@
 #include <cstdlib>
 #include <thread>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 6) {
         fprintf(stderr, "usage: show_screen_probe SECONDS X Y WIDTH HEIGHT\n");
         return 2;
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
     auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     auto next = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() < until) {
-        XImage* image = XGetImage(display, root, x, y, (unsigned)width, (unsigned)height, AllPlanes, ZPixmap);
+        XImage* image =
+            XGetImage(display, root, x, y, (unsigned)width, (unsigned)height, AllPlanes, ZPixmap);
         if (!image) {
             fprintf(stderr, "show_screen_probe: cannot read the screen\n");
             return 1;
@@ -48,8 +50,10 @@ int main(int argc, char** argv) {
             for (int column = 0; column < width; column++) {
                 unsigned long pixel = XGetPixel(image, column, row);
                 double red = (double)((pixel & image->red_mask) >> __builtin_ctzl(image->red_mask));
-                double green = (double)((pixel & image->green_mask) >> __builtin_ctzl(image->green_mask));
-                double blue = (double)((pixel & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+                double green =
+                    (double)((pixel & image->green_mask) >> __builtin_ctzl(image->green_mask));
+                double blue =
+                    (double)((pixel & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
                 sum += (red + green + blue) / (3.0 * 255.0);
             }
         }

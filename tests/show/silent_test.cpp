@@ -9,7 +9,8 @@ namespace {
 
 const unsigned char NOT_A_MODULE[64] = {'I', 'M', 'P', 'M'};
 
-TEST(SilentSound, ModuleLoadsButNeitherPlaysNorHasAPosition) {
+TEST(SilentSound, ModuleLoadsButNeitherPlaysNorHasAPosition)
+{
     EXPECT_EQ(platSoundLatencyUs(), -1);
     uint32_t music = platMusicLoad(assetMusicIt, assetMusicItSize, true);
     ASSERT_NE(music, 0u);
@@ -19,13 +20,15 @@ TEST(SilentSound, ModuleLoadsButNeitherPlaysNorHasAPosition) {
     EXPECT_EQ(platMusicPosition(music), 0xFFFFFFFFu);
 }
 
-TEST(SilentSound, RefusesWhatIsNoModule) {
+TEST(SilentSound, RefusesWhatIsNoModule)
+{
     EXPECT_EQ(platMusicLoad(NOT_A_MODULE, sizeof NOT_A_MODULE, true), 0u);
     EXPECT_EQ(platMusicLoad(nullptr, 100, true), 0u);
     EXPECT_EQ(platMusicLoad(assetMusicIt, 0, true), 0u);
 }
 
-TEST(SilentSound, LoadingAgainReplacesTheModuleAndItsHandle) {
+TEST(SilentSound, LoadingAgainReplacesTheModuleAndItsHandle)
+{
     uint32_t first = platMusicLoad(assetMusicIt, assetMusicItSize, true);
     uint32_t second = platMusicLoad(assetMusicIt, assetMusicItSize, true);
     ASSERT_NE(first, 0u);

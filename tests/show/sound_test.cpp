@@ -22,8 +22,9 @@ using Clock = std::chrono::steady_clock;
 enum { FREQUENCY = 44100, WATCH_MS = 8000 };
 
 class LiveSound : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
+  protected:
+    static void SetUpTestSuite()
+    {
         initialised = platSoundInit(PLAT_SOUND_DEFAULT_DEVICE, FREQUENCY);
         music = platMusicLoad(assetMusicIt, assetMusicItSize, true);
         positionBeforePlay = platMusicPosition(music);
@@ -43,7 +44,8 @@ uint32_t LiveSound::music;
 uint32_t LiveSound::positionBeforePlay;
 Clock::time_point LiveSound::playedAt;
 
-TEST_F(LiveSound, OpensADeviceLoadsAndPlays) {
+TEST_F(LiveSound, OpensADeviceLoadsAndPlays)
+{
     EXPECT_TRUE(initialised);
     EXPECT_NE(music, 0u);
     EXPECT_TRUE(played);
@@ -52,7 +54,8 @@ TEST_F(LiveSound, OpensADeviceLoadsAndPlays) {
     printf("latency allowed for: %d us\n", platSoundLatencyUs());
 }
 
-TEST_F(LiveSound, UnknownHandlesHaveNoPosition) {
+TEST_F(LiveSound, UnknownHandlesHaveNoPosition)
+{
     EXPECT_EQ(platMusicPosition(0), 0xFFFFFFFFu);
     EXPECT_EQ(platMusicPosition(music + 1), 0xFFFFFFFFu);
     EXPECT_FALSE(platMusicPlay(music + 1, 0));
@@ -62,7 +65,8 @@ TEST_F(LiveSound, UnknownHandlesHaveNoPosition) {
 // module reaches, and they come in the render's order; how far each trails
 // the render (the phase of the first callback after the play call) is
 // printed.
-TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow) {
+TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow)
+{
     std::vector<uint32_t> offline(WATCH_MS + 1000);
     ASSERT_TRUE(platMusicScanPositions(assetMusicIt, assetMusicItSize, FREQUENCY, 1, offline.data(),
                                        (int)offline.size()));
@@ -75,8 +79,10 @@ TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow) {
         double atMs = std::chrono::duration<double, std::milli>(Clock::now() - playedAt).count();
         if (now != last) {
             auto found = std::find(offline.begin(), offline.end(), now);
-            ASSERT_NE(found, offline.end()) << std::hex << "position " << now << " never rendered offline";
-            EXPECT_GT(found - offline.begin(), lastIndex) << std::hex << "position " << now << " came back";
+            ASSERT_NE(found, offline.end())
+                << std::hex << "position " << now << " never rendered offline";
+            EXPECT_GT(found - offline.begin(), lastIndex)
+                << std::hex << "position " << now << " came back";
             lastIndex = found - offline.begin();
             // offline[k] is heard k + 1 ms after the start
             errorsMs.push_back(atMs - (double)(found - offline.begin() + 1));
@@ -92,7 +98,8 @@ TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow) {
     double lowest = sorted.front(), highest = sorted.back();
     double p5 = sorted[sorted.size() / 20], p95 = sorted[sorted.size() - 1 - sorted.size() / 20];
     int wandering = 0;
-    for (double e : errorsMs) wandering += std::fabs(e - median) > 8.0;
+    for (double e : errorsMs)
+        wandering += std::fabs(e - median) > 8.0;
     printf("row changes seen: %zu; live minus offline: median %.2f ms, 5%%..95%% %.2f..%.2f ms, "
            "all %.2f..%.2f ms; %d more than 8 ms off the median\n",
            errorsMs.size(), median, p5, p95, lowest, highest, wandering);
@@ -105,19 +112,22 @@ TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow) {
 
 // The disk driver writes what it plays to SDL_DISKAUDIOFILE: the music must
 // be there, not silence.
-TEST_F(LiveSound, DiskDriverOutputIsNotSilent) {
+TEST_F(LiveSound, DiskDriverOutputIsNotSilent)
+{
     const char* driver = getenv("SDL_AUDIODRIVER");
     const char* path = getenv("SDL_DISKAUDIOFILE");
-    if (!driver || std::string(driver) != "disk" || !path) GTEST_SKIP() << "not on the disk driver";
+    if (!driver || std::string(driver) != "disk" || !path)
+        GTEST_SKIP() << "not on the disk driver";
     std::this_thread::sleep_until(playedAt + std::chrono::seconds(3));
     FILE* file = fopen(path, "rb");
     ASSERT_NE(file, nullptr);
-    std::vector<int16_t> samples(FREQUENCY * 2 * 2);   // the first two seconds
+    std::vector<int16_t> samples(FREQUENCY * 2 * 2);  // the first two seconds
     size_t got = fread(samples.data(), sizeof(int16_t), samples.size(), file);
     fclose(file);
     ASSERT_GT(got, (size_t)FREQUENCY * 2) << "less than a second written";
     double energy = 0;
-    for (size_t i = 0; i < got; i++) energy += (double)samples[i] * samples[i];
+    for (size_t i = 0; i < got; i++)
+        energy += (double)samples[i] * samples[i];
     double rms = std::sqrt(energy / (double)got);
     printf("disk output: %zu samples, rms %.1f\n", got, rms);
     EXPECT_GT(rms, 100.0);

@@ -21,10 +21,11 @@ static int poolUsed;                       // frames handed out so far
 static uint32_t noiseState = 0x2545F491u;  // xorshift32 state
 
 constexpr double PI = 3.14159265358979323846;
-constexpr double MIDDLE_C = 261.6255653;   // Hz of note C-5
+constexpr double MIDDLE_C = 261.6255653;  // Hz of note C-5
 
 // Main thread: white noise in -1..1 from a fixed sequence.
-static float noise() {
+static float noise()
+{
     noiseState ^= noiseState << 13;
     noiseState ^= noiseState >> 17;
     noiseState ^= noiseState << 5;
@@ -32,7 +33,8 @@ static float noise() {
 }
 
 // Main thread: reserves a sample of the given length; returns its index.
-static int newSample(const char* name, int frames, bool sixteenBit, bool stereo, int c5Speed) {
+static int newSample(const char* name, int frames, bool sixteenBit, bool stereo, int c5Speed)
+{
     SynthSample& s = samples[sampleCount];
     memset(&s, 0, sizeof s);
     strncpy(s.name, name, 26);
@@ -49,25 +51,30 @@ static int newSample(const char* name, int frames, bool sixteenBit, bool stereo,
 
 // Main thread: scales a sample so that its largest magnitude is peak, and
 // fades its last fadeFrames frames to zero.
-static void finishSample(int index, float peak, int fadeFrames) {
+static void finishSample(int index, float peak, int fadeFrames)
+{
     SynthSample& s = samples[index];
     float* channels[2] = {samplePoolLeft + s.firstFrame, samplePoolRight + s.firstFrame};
     int channelCount = s.stereo ? 2 : 1;
     float largest = 0.0f;
     for (int c = 0; c < channelCount; c++)
-        for (int i = 0; i < s.frames; i++) largest = fmaxf(largest, fabsf(channels[c][i]));
-    if (largest <= 0.0f) return;
+        for (int i = 0; i < s.frames; i++)
+            largest = fmaxf(largest, fabsf(channels[c][i]));
+    if (largest <= 0.0f)
+        return;
     for (int c = 0; c < channelCount; c++)
         for (int i = 0; i < s.frames; i++) {
             float fade = 1.0f;
             int left = s.frames - i;
-            if (fadeFrames > 0 && left < fadeFrames) fade = float(left) / float(fadeFrames);
+            if (fadeFrames > 0 && left < fadeFrames)
+                fade = float(left) / float(fadeFrames);
             channels[c][i] = channels[c][i] * peak / largest * fade;
         }
 }
 
 // Main thread: makes the whole sample loop.
-static void loopWhole(int index) {
+static void loopWhole(int index)
+{
     samples[index].loop = true;
     samples[index].loopBegin = 0;
     samples[index].loopEnd = samples[index].frames;
@@ -75,10 +82,12 @@ static void loopWhole(int index) {
 
 // Main thread: the metallic cluster of six detuned square waves that hats
 // and cymbals start from; t in seconds.
-static float metalCluster(double t, double scale) {
+static float metalCluster(double t, double scale)
+{
     static const double FREQS[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     float sum = 0.0f;
-    for (double f : FREQS) sum += fmod(t * f * scale, 1.0) < 0.5 ? 1.0f : -1.0f;
+    for (double f : FREQS)
+        sum += fmod(t * f * scale, 1.0) < 0.5 ? 1.0f : -1.0f;
     return sum / 6.0f;
 }
 
@@ -86,12 +95,14 @@ static float metalCluster(double t, double scale) {
 struct OnePole {
     float state;
 };
-static float lowPass(OnePole& f, float x, double cutoff, double rate) {
+static float lowPass(OnePole& f, float x, double cutoff, double rate)
+{
     float a = float(1.0 - exp(-2.0 * PI * cutoff / rate));
     f.state += a * (x - f.state);
     return f.state;
 }
-static float highPass(OnePole& f, float x, double cutoff, double rate) {
+static float highPass(OnePole& f, float x, double cutoff, double rate)
+{
     return x - lowPass(f, x, cutoff, rate);
 }
 
@@ -100,7 +111,8 @@ static float highPass(OnePole& f, float x, double cutoff, double rate) {
 struct StateVariable {
     float low, band;
 };
-static float stateVariable(StateVariable& f, float x, double cutoff, double damping, double rate) {
+static float stateVariable(StateVariable& f, float x, double cutoff, double damping, double rate)
+{
     float g = float(2.0 * sin(PI * fmin(cutoff, rate / 6.0) / rate));
     f.low += g * f.band;
     float high = x - f.low - float(damping) * f.band;
@@ -109,7 +121,8 @@ static float stateVariable(StateVariable& f, float x, double cutoff, double damp
 }
 
 // Main thread: bass drum, a sine falling from about 200 Hz to 46 Hz.
-static void makeKick() {
+static void makeKick()
+{
     const double rate = 44100.0;
     int n = int(0.42 * rate);
     int s = newSample("kick", n, true, false, 44100);
@@ -128,7 +141,8 @@ static void makeKick() {
 }
 
 // Main thread: snare, a short falling tone under band-limited noise.
-static void makeSnare() {
+static void makeSnare()
+{
     const double rate = 44100.0;
     int n = int(0.32 * rate);
     int s = newSample("snare", n, true, false, 44100);
@@ -150,7 +164,8 @@ static void makeSnare() {
 
 // Main thread: closed or open hi-hat (8-bit): metal cluster and noise above
 // 6 kHz with a decay of `decay` seconds.
-static void makeHat(const char* name, double length, double decay) {
+static void makeHat(const char* name, double length, double decay)
+{
     const double rate = 44100.0;
     int n = int(length * rate);
     int s = newSample(name, n, false, false, 44100);
@@ -166,7 +181,8 @@ static void makeHat(const char* name, double length, double decay) {
 }
 
 // Main thread: hand clap, three quick bursts of band-passed noise and a tail.
-static void makeClap() {
+static void makeClap()
+{
     const double rate = 44100.0;
     int n = int(0.30 * rate);
     int s = newSample("clap", n, true, false, 44100);
@@ -177,9 +193,11 @@ static void makeClap() {
         double env = 0.0;
         for (int b = 0; b < 3; b++) {
             double start = 0.0105 * b;
-            if (t >= start) env += exp(-(t - start) / 0.0035);
+            if (t >= start)
+                env += exp(-(t - start) / 0.0035);
         }
-        if (t >= 0.032) env += 0.8 * exp(-(t - 0.032) / 0.075);
+        if (t >= 0.032)
+            env += 0.8 * exp(-(t - 0.032) / 0.075);
         float x = highPass(hp, noise(), 900.0, rate);
         x = lowPass(lp2, lowPass(lp1, x, 4200.0, rate), 4200.0, rate);
         out[i] = float(x * env);
@@ -188,7 +206,8 @@ static void makeClap() {
 }
 
 // Main thread: crash cymbal, stereo, each side its own noise and cluster.
-static void makeCrash() {
+static void makeCrash()
+{
     const double rate = 32000.0;
     int n = int(1.5 * rate);
     int s = newSample("crash", n, true, true, 32000);
@@ -209,7 +228,8 @@ static void makeCrash() {
 }
 
 // Main thread: tom, a sine falling to 95 Hz; other notes give other toms.
-static void makeTom() {
+static void makeTom()
+{
     const double rate = 22050.0;
     int n = int(0.5 * rate);
     int s = newSample("tom", n, true, false, 22050);
@@ -225,7 +245,8 @@ static void makeTom() {
 
 // Main thread: riser (8-bit), noise through a band-pass sweeping from
 // 300 Hz to 7 kHz while it swells, 48 rows long.
-static void makeRiser() {
+static void makeRiser()
+{
     const double rate = 22050.0;
     const double length = 3.70;
     int n = int(length * rate);
@@ -245,7 +266,8 @@ static void makeRiser() {
 // Main thread: bass, a saw and a square through a low-pass that closes from
 // 2.4 kHz to 420 Hz; the settled tail loops over whole periods (400 frames,
 // 55.125 Hz).
-static void makeBass() {
+static void makeBass()
+{
     const double rate = 22050.0;
     const int period = 400;  // frames per period
     int n = period * 40;
@@ -259,7 +281,8 @@ static void makeBass() {
         for (int k = 1; k * f < 8000.0; k++) {
             double partial = sin(2.0 * PI * k * f * t) / k;
             saw += partial;
-            if (k & 1) square += partial;
+            if (k & 1)
+                square += partial;
         }
         double x = 0.6 * saw + 0.5 * square;
         double cutoff = 420.0 + 2000.0 * exp(-t / 0.07);
@@ -274,17 +297,20 @@ static void makeBass() {
 
 // Main thread: adds a band-limited saw of frequency f (whole cycles per
 // second of data) to out, its partials rolling off above `bright` Hz.
-static void addSaw(float* out, int n, double rate, double f, double gain, double bright) {
+static void addSaw(float* out, int n, double rate, double f, double gain, double bright)
+{
     for (int k = 1; k * f < rate * 0.45; k++) {
         double amplitude = gain / k / sqrt(1.0 + (k * f / bright) * (k * f / bright));
         double step = 2.0 * PI * k * f / rate;
-        for (int i = 0; i < n; i++) out[i] += float(amplitude * sin(step * i));
+        for (int i = 0; i < n; i++)
+            out[i] += float(amplitude * sin(step * i));
     }
 }
 
 // Main thread: pad, stereo: three saws a few cents apart on each side, all
 // at whole hertz so that one second loops. Pitch A-4 (220 Hz).
-static void makePad() {
+static void makePad()
+{
     const double rate = 22050.0;
     int n = int(rate);
     int s = newSample("pad", n, true, true, int(lround(rate * MIDDLE_C / 220.0)));
@@ -302,7 +328,8 @@ static void makePad() {
 
 // Main thread: lead, three saws at 438, 440 and 442 Hz and a square at
 // 440 Hz; half a second loops. Pitch A-5 (440 Hz).
-static void makeLead() {
+static void makeLead()
+{
     const double rate = 22050.0;
     int n = int(rate / 2);
     int s = newSample("lead", n, true, false, int(lround(rate * MIDDLE_C / 440.0)));
@@ -311,7 +338,8 @@ static void makeLead() {
     addSaw(out, n, rate, 440.0, 1.0, 3500.0);
     addSaw(out, n, rate, 442.0, 1.0, 3500.0);
     for (int k = 1; k * 440.0 < 7000.0; k += 2)
-        for (int i = 0; i < n; i++) out[i] += float(0.6 / k * sin(2.0 * PI * k * 440.0 * i / rate));
+        for (int i = 0; i < n; i++)
+            out[i] += float(0.6 / k * sin(2.0 * PI * k * 440.0 * i / rate));
     loopWhole(s);
     finishSample(s, 0.98f, 0);
     samples[s].vibratoSpeed = 10;
@@ -320,19 +348,22 @@ static void makeLead() {
 }
 
 // Main thread: arpeggio voice (8-bit), one period of a band-limited square.
-static void makeArp() {
+static void makeArp()
+{
     const int period = 64;
     int s = newSample("arp", period, false, false, int(lround(MIDDLE_C * period)));
     float* out = samplePoolLeft + samples[s].firstFrame;
     for (int k = 1; k <= 15; k += 2)
-        for (int i = 0; i < period; i++) out[i] += float(sin(2.0 * PI * k * i / period) / k);
+        for (int i = 0; i < period; i++)
+            out[i] += float(sin(2.0 * PI * k * i / period) / k);
     loopWhole(s);
     finishSample(s, 0.98f, 0);
 }
 
 // Main thread: bell, two-operator FM at A-5 with a 3.5 ratio whose index
 // decays, so the strike is bright and the tail pure.
-static void makeBell() {
+static void makeBell()
+{
     const double rate = 22050.0;
     int n = int(1.4 * rate);
     int s = newSample("bell", n, true, false, int(lround(rate * MIDDLE_C / 440.0)));
@@ -348,7 +379,8 @@ static void makeBell() {
 }
 
 // Main thread: sets an envelope from (tick, value) pairs.
-static void setEnvelope(Envelope& env, int points, const int* pairs, int sustainPoint) {
+static void setEnvelope(Envelope& env, int points, const int* pairs, int sustainPoint)
+{
     env.enabled = true;
     env.points = points;
     for (int i = 0; i < points; i++) {
@@ -363,7 +395,8 @@ static void setEnvelope(Envelope& env, int points, const int* pairs, int sustain
 }
 
 // Main thread: adds an instrument playing sample (1-based) on every note.
-static SynthInstrument& newInstrument(const char* name, int sample, int globalVolume, int pan) {
+static SynthInstrument& newInstrument(const char* name, int sample, int globalVolume, int pan)
+{
     SynthInstrument& ins = instruments[instrumentCount++];
     memset(&ins, 0, sizeof ins);
     strncpy(ins.name, name, 26);
@@ -375,7 +408,8 @@ static SynthInstrument& newInstrument(const char* name, int sample, int globalVo
     return ins;
 }
 
-void buildInstruments() {
+void buildInstruments()
+{
     poolUsed = 0;
     sampleCount = 0;
     instrumentCount = 0;

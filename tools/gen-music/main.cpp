@@ -6,7 +6,8 @@
 #include <cstdio>
 
 // Main thread.
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         fprintf(stderr, "usage: gen-music OUTPUT.it\n");
         return 2;

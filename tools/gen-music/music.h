@@ -4,25 +4,25 @@
 
 #include <cstdint>
 
-constexpr int MUSIC_CHANNELS = 13;       // channels 1..13 carry notes
+constexpr int MUSIC_CHANNELS = 13;  // channels 1..13 carry notes
 constexpr int MUSIC_PATTERNS = 14;
-constexpr int MUSIC_ROWS = 64;           // rows in every pattern
-constexpr int MUSIC_ORDERS = 30;         // playable order entries
+constexpr int MUSIC_ROWS = 64;    // rows in every pattern
+constexpr int MUSIC_ORDERS = 30;  // playable order entries
 constexpr int MUSIC_MAX_SAMPLES = 32;
 constexpr int MUSIC_MAX_INSTRUMENTS = 32;
 constexpr int MUSIC_POOL_FRAMES = 1 << 20;  // sample frames over all samples
-constexpr int MUSIC_ENV_NODES = 25;      // envelope points the format holds
+constexpr int MUSIC_ENV_NODES = 25;         // envelope points the format holds
 
-constexpr uint8_t NOTE_NONE = 0xFD;      // internal: cell has no note
-constexpr uint8_t NOTE_CUT = 0xFE;       // "^^^"
-constexpr uint8_t NOTE_OFF = 0xFF;       // "==="
-constexpr uint8_t VOLUME_NONE = 0xFF;    // internal: empty volume column
+constexpr uint8_t NOTE_NONE = 0xFD;    // internal: cell has no note
+constexpr uint8_t NOTE_CUT = 0xFE;     // "^^^"
+constexpr uint8_t NOTE_OFF = 0xFF;     // "==="
+constexpr uint8_t VOLUME_NONE = 0xFF;  // internal: empty volume column
 
 // Effect letters as numbers (A = 1).
-constexpr uint8_t FX_SPEED = 1;          // Axx
-constexpr uint8_t FX_BREAK = 3;          // Cxx
-constexpr uint8_t FX_PANNING = 24;       // Xxx
-constexpr uint8_t FX_MACRO = 26;         // Zxx: 00..7F filter cutoff
+constexpr uint8_t FX_SPEED = 1;     // Axx
+constexpr uint8_t FX_BREAK = 3;     // Cxx
+constexpr uint8_t FX_PANNING = 24;  // Xxx
+constexpr uint8_t FX_MACRO = 26;    // Zxx: 00..7F filter cutoff
 
 // Instrument numbers as the patterns use them (1-based).
 constexpr uint8_t INS_KICK = 1;
@@ -56,18 +56,18 @@ struct Cell {
 struct SynthSample {
     char name[27];
     int firstFrame;
-    int frames;           // length in sample frames
+    int frames;  // length in sample frames
     bool sixteenBit;
     bool stereo;
     bool loop;
-    int loopBegin;        // frames
-    int loopEnd;          // frames, one past the last looped frame
-    int c5Speed;          // Hz: playback rate of note C-5
-    int volume;           // default volume, 0..64
-    int globalVolume;     // 0..64
-    int vibratoSpeed;     // auto-vibrato, format units 0..64
-    int vibratoDepth;     // 0..64
-    int vibratoRate;      // sweep, 0..255
+    int loopBegin;     // frames
+    int loopEnd;       // frames, one past the last looped frame
+    int c5Speed;       // Hz: playback rate of note C-5
+    int volume;        // default volume, 0..64
+    int globalVolume;  // 0..64
+    int vibratoSpeed;  // auto-vibrato, format units 0..64
+    int vibratoDepth;  // 0..64
+    int vibratoRate;   // sweep, 0..255
 };
 
 // An envelope: up to 25 points, value then tick (ticks count from the note).
@@ -75,10 +75,10 @@ struct Envelope {
     bool enabled;
     bool loop;
     bool sustain;
-    bool filter;          // pitch envelope steers the filter instead
+    bool filter;  // pitch envelope steers the filter instead
     int points;
-    int loopBegin, loopEnd;        // point indices
-    int sustainBegin, sustainEnd;  // point indices
+    int loopBegin, loopEnd;         // point indices
+    int sustainBegin, sustainEnd;   // point indices
     int8_t value[MUSIC_ENV_NODES];  // volume 0..64; pan/pitch -32..32
     uint16_t tick[MUSIC_ENV_NODES];
 };

@@ -9,16 +9,15 @@
 
 // Module state.
 Cell song[MUSIC_PATTERNS][MUSIC_ROWS][MUSIC_CHANNELS];
-const uint8_t orderList[MUSIC_ORDERS] = {0,  1,  2,  3,  4,  5,  6,  7,  7,  8,
-                                         8,  7,  9,  10, 11, 12, 11, 12, 3,  4,
-                                         11, 12, 11, 12, 11, 12, 11, 12, 3,  13};
+const uint8_t orderList[MUSIC_ORDERS] = {0,  1,  2,  3, 4, 5,  6,  7,  7,  8,  8,  7,  9,  10, 11,
+                                         12, 11, 12, 3, 4, 11, 12, 11, 12, 11, 12, 11, 12, 3,  13};
 
 constexpr int CH_KICK = 0;
 constexpr int CH_SNARE = 1;
 constexpr int CH_HAT = 2;
 constexpr int CH_PERC = 3;
 constexpr int CH_BASS = 4;
-constexpr int CH_PAD = 5;     // three channels: 5, 6, 7
+constexpr int CH_PAD = 5;  // three channels: 5, 6, 7
 constexpr int CH_LEAD = 8;
 constexpr int CH_ARP = 9;
 constexpr int CH_CRASH = 10;
@@ -35,8 +34,10 @@ struct Chord {
 };
 
 // Main thread: writes a note (and instrument and volume) into one cell.
-static void putNote(int p, int row, int ch, int note, int instrument, int volume) {
-    if (row < 0 || row >= MUSIC_ROWS) return;
+static void putNote(int p, int row, int ch, int note, int instrument, int volume)
+{
+    if (row < 0 || row >= MUSIC_ROWS)
+        return;
     Cell& c = song[p][row][ch];
     c.note = uint8_t(note);
     c.instrument = uint8_t(instrument);
@@ -44,26 +45,35 @@ static void putNote(int p, int row, int ch, int note, int instrument, int volume
 }
 
 // Main thread: writes an effect into one cell.
-static void putEffect(int p, int row, int ch, int command, int param) {
+static void putEffect(int p, int row, int ch, int command, int param)
+{
     Cell& c = song[p][row][ch];
     c.command = uint8_t(command);
     c.param = uint8_t(param);
 }
 
 // Main thread: parses "Am", "F", "G#m" into a chord.
-static Chord chordNamed(const char* name) {
+static Chord chordNamed(const char* name)
+{
     static const int LETTER[7] = {9, 11, 0, 2, 4, 5, 7};  // A..G
     Chord chord = {LETTER[name[0] - 'A'], false};
     int i = 1;
-    if (name[i] == '#') { chord.root = (chord.root + 1) % 12; i++; }
-    if (name[i] == 'b') { chord.root = (chord.root + 11) % 12; i++; }
+    if (name[i] == '#') {
+        chord.root = (chord.root + 1) % 12;
+        i++;
+    }
+    if (name[i] == 'b') {
+        chord.root = (chord.root + 11) % 12;
+        i++;
+    }
     chord.minor = name[i] == 'm';
     return chord;
 }
 
 // Main thread: the chord's tone `degree` (0 root, 1 third, 2 fifth) placed
 // in the octave from `low` up (a note number).
-static int chordTone(Chord chord, int degree, int low) {
+static int chordTone(Chord chord, int degree, int low)
+{
     static const int MAJOR[3] = {0, 4, 7};
     static const int MINOR[3] = {0, 3, 7};
     int pc = (chord.root + (chord.minor ? MINOR : MAJOR)[degree]) % 12;
@@ -73,13 +83,20 @@ static int chordTone(Chord chord, int degree, int low) {
 
 // Main thread: note number of a name such as "A4", "C#5" (A4 = 440 Hz is
 // note 69, shown as A-5 in trackers); -1 when the text is no note.
-static int noteNamed(const char* text, int* length) {
+static int noteNamed(const char* text, int* length)
+{
     static const int LETTER[7] = {9, 11, 0, 2, 4, 5, 7};
-    if (text[0] < 'A' || text[0] > 'G') return -1;
+    if (text[0] < 'A' || text[0] > 'G')
+        return -1;
     int pc = LETTER[text[0] - 'A'];
     int i = 1;
-    if (text[i] == '#') { pc++; i++; }
-    else if (text[i] == 'b') { pc--; i++; }
+    if (text[i] == '#') {
+        pc++;
+        i++;
+    } else if (text[i] == 'b') {
+        pc--;
+        i++;
+    }
     int octave = text[i] - '0';
     *length = i + 1;
     return 12 * (octave + 1) + pc;
@@ -88,13 +105,19 @@ static int noteNamed(const char* text, int* length) {
 // Main thread: writes a melody on channel ch, one token per `step` rows from
 // `row` on: a note name starts a note with instrument and volume, "^"
 // releases it, "-" holds; "|" and spaces only separate.
-static void melody(int p, int row, int step, int ch, int instrument, int volume, const char* text) {
+static void melody(int p, int row, int step, int ch, int instrument, int volume, const char* text)
+{
     for (int i = 0; text[i];) {
-        if (text[i] == ' ' || text[i] == '|') { i++; continue; }
+        if (text[i] == ' ' || text[i] == '|') {
+            i++;
+            continue;
+        }
         int length = 1;
         int note = noteNamed(text + i, &length);
-        if (note >= 0) putNote(p, row, ch, note, instrument, volume);
-        else if (text[i] == '^') putNote(p, row, ch, NOTE_OFF, 0, -1);
+        if (note >= 0)
+            putNote(p, row, ch, note, instrument, volume);
+        else if (text[i] == '^')
+            putNote(p, row, ch, NOTE_OFF, 0, -1);
         i += length;
         row += step;
     }
@@ -102,26 +125,36 @@ static void melody(int p, int row, int step, int ch, int instrument, int volume,
 
 // Main thread: copies channel `from` to channel `to` `delay` rows later at
 // `percent` of its volume, panned alternately left and right.
-static void echo(int p, int from, int to, int delay, int percent) {
+static void echo(int p, int from, int to, int delay, int percent)
+{
     int side = 0;
     for (int row = MUSIC_ROWS - 1 - delay; row >= 0; row--) {
         const Cell& src = song[p][row][from];
-        if (src.note == NOTE_NONE) continue;
+        if (src.note == NOTE_NONE)
+            continue;
         int volume = src.volume == VOLUME_NONE ? 64 : src.volume;
-        putNote(p, row + delay, to, src.note, src.instrument, src.note < 120 ? volume * percent / 100 : -1);
-        if (src.note < 120) putEffect(p, row + delay, to, FX_PANNING, (side++ & 1) ? 0x30 : 0xD0);
+        putNote(p, row + delay, to, src.note, src.instrument,
+                src.note < 120 ? volume * percent / 100 : -1);
+        if (src.note < 120)
+            putEffect(p, row + delay, to, FX_PANNING, (side++ & 1) ? 0x30 : 0xD0);
     }
     for (int row = MUSIC_ROWS - delay; row < MUSIC_ROWS; row++)
-        if (song[p][row][from].note == NOTE_OFF) putNote(p, MUSIC_ROWS - 1, to, NOTE_OFF, 0, -1);
+        if (song[p][row][from].note == NOTE_OFF)
+            putNote(p, MUSIC_ROWS - 1, to, NOTE_OFF, 0, -1);
 }
 
 // Main thread: one drum line from a 32-row grid repeated over rows
 // [from, to): 'X' loud, 'x' normal, 'o' ghost, '.' nothing.
-static void drumLine(int p, int ch, int instrument, const char* grid, int from, int to, int loud) {
+static void drumLine(int p, int ch, int instrument, const char* grid, int from, int to, int loud)
+{
     for (int row = from; row < to; row++) {
         char mark = grid[row % 32];
-        int volume = mark == 'X' ? loud : mark == 'x' ? loud * 3 / 4 : mark == 'o' ? loud * 2 / 5 : -1;
-        if (volume >= 0) putNote(p, row, ch, DRUM_C5, instrument, volume);
+        int volume = mark == 'X'   ? loud
+                     : mark == 'x' ? loud * 3 / 4
+                     : mark == 'o' ? loud * 2 / 5
+                                   : -1;
+        if (volume >= 0)
+            putNote(p, row, ch, DRUM_C5, instrument, volume);
     }
 }
 
@@ -137,17 +170,21 @@ static const char PERC_B[] = "....x...X...x.......x...X...x...";
 static const char HATS_B[] = "x.x.o.x.x.x.o.x.x.x.o.x.x.x.o.x.";
 
 // Main thread: the pad chord of every slot on channels 6 to 8.
-static void padChords(int p, const char* const* chords, int slots, int volume) {
+static void padChords(int p, const char* const* chords, int slots, int volume)
+{
     for (int s = 0; s < slots; s++) {
         Chord chord = chordNamed(chords[s]);
-        for (int v = 0; v < 3; v++) putNote(p, s * SLOT_ROWS, CH_PAD + v, chordTone(chord, v, 55), INS_PAD, volume);
+        for (int v = 0; v < 3; v++)
+            putNote(p, s * SLOT_ROWS, CH_PAD + v, chordTone(chord, v, 55), INS_PAD, volume);
     }
 }
 
 // Main thread: stab chord on channels 6 to 8 at one row.
-static void stab(int p, int row, const char* name, int volume) {
+static void stab(int p, int row, const char* name, int volume)
+{
     Chord chord = chordNamed(name);
-    for (int v = 0; v < 3; v++) putNote(p, row, CH_PAD + v, chordTone(chord, v, 57), INS_STAB, volume);
+    for (int v = 0; v < 3; v++)
+        putNote(p, row, CH_PAD + v, chordTone(chord, v, 57), INS_STAB, volume);
 }
 
 // Bass rhythms over one 16-row slot: offset in rows and octave (0 or 12);
@@ -157,12 +194,14 @@ struct BassStep {
     int octave;
 };
 static const BassStep BASS_PULSE[] = {{0, 0}, {6, 0}, {12, 12}, {-1, 0}};
-static const BassStep BASS_DRIVE[] = {{0, 0}, {2, 12}, {4, 0}, {6, 12}, {8, 0}, {10, 12}, {12, 0}, {14, 12}, {-1, 0}};
+static const BassStep BASS_DRIVE[] = {{0, 0},   {2, 12}, {4, 0},   {6, 12}, {8, 0},
+                                      {10, 12}, {12, 0}, {14, 12}, {-1, 0}};
 static const BassStep BASS_LONG[] = {{0, 0}, {-1, 0}};
 static const BassStep BASS_EIGHTHS[] = {{0, 0}, {4, 0}, {8, 0}, {12, 0}, {-1, 0}};
 
 // Main thread: the bass line of every slot (roots between A-2 and G#-3).
-static void bassLine(int p, const char* const* chords, int slots, const BassStep* steps, int volume) {
+static void bassLine(int p, const char* const* chords, int slots, const BassStep* steps, int volume)
+{
     for (int s = 0; s < slots; s++) {
         int root = chordTone(chordNamed(chords[s]), 0, 33);
         for (int i = 0; steps[i].row >= 0; i++)
@@ -173,17 +212,21 @@ static void bassLine(int p, const char* const* chords, int slots, const BassStep
 
 // Main thread: arpeggio over every slot, one note each `step` rows,
 // climbing root (E-5 to D#-6), third, fifth, octave and back.
-static void arpeggio(int p, const char* const* chords, int slots, int step, int volume, int from) {
+static void arpeggio(int p, const char* const* chords, int slots, int step, int volume, int from)
+{
     static const int SHAPE[6] = {0, 1, 2, 3, 2, 1};
     for (int s = 0; s < slots; s++) {
         Chord chord = chordNamed(chords[s]);
         int n = 0;
         for (int r = 0; r < SLOT_ROWS; r += step, n++) {
             int row = s * SLOT_ROWS + r;
-            if (row < from) continue;
+            if (row < from)
+                continue;
             int root = chordTone(chord, 0, 64);
             int degree = SHAPE[n % 6];
-            int note = degree == 3 ? root + 12 : degree == 0 ? root : root + (degree == 1 ? (chord.minor ? 3 : 4) : 7);
+            int note = degree == 3   ? root + 12
+                       : degree == 0 ? root
+                                     : root + (degree == 1 ? (chord.minor ? 3 : 4) : 7);
             putNote(p, row, CH_ARP, note, INS_ARP, (r % 4) ? volume * 3 / 4 : volume);
         }
     }
@@ -191,16 +234,22 @@ static void arpeggio(int p, const char* const* chords, int slots, int step, int 
 
 // Main thread: snare roll on rows [from, to), one hit each `step` rows,
 // rising from `low` to `high`.
-static void snareRoll(int p, int from, int to, int step, int low, int high) {
+static void snareRoll(int p, int from, int to, int step, int low, int high)
+{
     for (int row = from; row < to; row += step)
-        putNote(p, row, CH_SNARE, DRUM_C5, INS_SNARE, low + (high - low) * (row - from) / (to - from));
+        putNote(p, row, CH_SNARE, DRUM_C5, INS_SNARE,
+                low + (high - low) * (row - from) / (to - from));
 }
 
 // Main thread: a crash on the crash channel.
-static void crash(int p, int row, int volume) { putNote(p, row, CH_CRASH, DRUM_C5, INS_CRASH, volume); }
+static void crash(int p, int row, int volume)
+{
+    putNote(p, row, CH_CRASH, DRUM_C5, INS_CRASH, volume);
+}
 
 // Main thread: clears every pattern.
-static void clearSong() {
+static void clearSong()
+{
     for (int p = 0; p < MUSIC_PATTERNS; p++)
         for (int row = 0; row < MUSIC_ROWS; row++)
             for (int ch = 0; ch < MUSIC_CHANNELS; ch++)
@@ -209,36 +258,48 @@ static void clearSong() {
 
 // Main thread: opens the pad's low-pass on channels 6 to 8 from cutoff
 // `low` at row `from` to fully open (7F) at row `to`, every other row.
-static void padSweep(int p, int from, int to, int low) {
+static void padSweep(int p, int from, int to, int low)
+{
     for (int row = from; row <= to; row += 2)
-        for (int v = 0; v < 3; v++) putEffect(p, row, CH_PAD + v, FX_MACRO, low + (0x7F - low) * (row - from) / (to - from));
+        for (int v = 0; v < 3; v++)
+            putEffect(p, row, CH_PAD + v, FX_MACRO,
+                      low + (0x7F - low) * (row - from) / (to - from));
 }
 
 // Main thread: ends pattern p// Main thread: ends pattern p after row 47 with a break to row 0.
-static void breakAfter47(int p) { putEffect(p, 47, CH_FX, FX_BREAK, 0); }
+static void breakAfter47(int p)
+{
+    putEffect(p, 47, CH_FX, FX_BREAK, 0);
+}
 
 // Groove of the second half: four-on-the-floor, backbeat with claps, 16th
 // hats; `full` (the climax) adds open hats on the off-beats and a pickup kick.
-static void grooveB(int p, int from, int to, bool full) {
+static void grooveB(int p, int from, int to, bool full)
+{
     drumLine(p, CH_KICK, INS_KICK, full ? KICK_B : KICK_FOUR, from, to, 64);
     drumLine(p, CH_SNARE, INS_SNARE, SNARE_B, from, to, 62);
-    if (full) drumLine(p, CH_PERC, INS_OPEN_HAT, PERC_B, from, to, 40);
+    if (full)
+        drumLine(p, CH_PERC, INS_OPEN_HAT, PERC_B, from, to, 40);
     for (int row = from; row < to; row++)
-        if (row % 16 == 8) putNote(p, row, CH_PERC, DRUM_C5, INS_CLAP, 50);
+        if (row % 16 == 8)
+            putNote(p, row, CH_PERC, DRUM_C5, INS_CLAP, 50);
     drumLine(p, CH_HAT, INS_HAT, full ? HATS_B : HATS, from, to, 58);
 }
 
 // Groove of the first half: broken kick, backbeat, 16th hats.
-static void grooveA(int p, int from, int to, bool openHats) {
+static void grooveA(int p, int from, int to, bool openHats)
+{
     drumLine(p, CH_KICK, INS_KICK, KICK_A, from, to, 64);
     drumLine(p, CH_SNARE, INS_SNARE, SNARE_A, from, to, 60);
     drumLine(p, CH_HAT, INS_HAT, HATS, from, to, 56);
-    if (openHats) drumLine(p, CH_PERC, INS_OPEN_HAT, OPEN_A, from, to, 36);
+    if (openHats)
+        drumLine(p, CH_PERC, INS_OPEN_HAT, OPEN_A, from, to, 36);
 }
 
 // The phrase-ending accent: crash, kick, snare, clap, bass, stab chord and
 // the lead all at once on `row`.
-static void accent(int p, int row, const char* chordName, int leadNote) {
+static void accent(int p, int row, const char* chordName, int leadNote)
+{
     crash(p, row, 64);
     putNote(p, row, CH_KICK, DRUM_C5, INS_KICK, 64);
     putNote(p, row, CH_SNARE, DRUM_C5, INS_SNARE, 64);
@@ -249,15 +310,18 @@ static void accent(int p, int row, const char* chordName, int leadNote) {
     putNote(p, row, CH_ARP, leadNote + 12, INS_ARP, 48);
 }
 
-void composeSong() {
+void composeSong()
+{
     clearSong();
 
     // Pattern 0 (48 rows): intro, the pad swells under a few bell notes.
     static const char* const P0[] = {"Am", "F", "G"};
     padChords(0, P0, 3, 8);
     for (int row = 2; row < 48; row += 2)
-        for (int v = 0; v < 3; v++) song[0][row][CH_PAD + v].volume = uint8_t(8 + row * 3 / 4);
-    melody(0, 0, 2, CH_ARP, INS_BELL, 40, "E5 - - - A5 - - - | C6 - - - A5 - - - | B5 - - - D6 - - -");
+        for (int v = 0; v < 3; v++)
+            song[0][row][CH_PAD + v].volume = uint8_t(8 + row * 3 / 4);
+    melody(0, 0, 2, CH_ARP, INS_BELL, 40,
+           "E5 - - - A5 - - - | C6 - - - A5 - - - | B5 - - - D6 - - -");
     breakAfter47(0);
 
     // Pattern 1: the arpeggio enters, hats and soft kicks in the second half.
@@ -267,7 +331,8 @@ void composeSong() {
     arpeggio(1, PROG_A, 4, 2, 30, 0);
     drumLine(1, CH_HAT, INS_HAT, HATS, 32, 64, 36);
     drumLine(1, CH_KICK, INS_KICK, "X...............X...............", 32, 64, 44);
-    melody(1, 0, 2, CH_ECHO, INS_BELL, 34, "E5 - - - - - - - | - - - - - - - - | G5 - - - - - - - | - - - - D5 - - -");
+    melody(1, 0, 2, CH_ECHO, INS_BELL, 34,
+           "E5 - - - - - - - | - - - - - - - - | G5 - - - - - - - | - - - - D5 - - -");
 
     // Pattern 2: bass and drums come in, a riser and a fill lead into the groove.
     padChords(2, PROG_A, 4, 40);
@@ -286,14 +351,16 @@ void composeSong() {
     bassLine(3, PROG_A, 4, BASS_PULSE, 60);
     grooveA(3, 0, 64, true);
     crash(3, 0, 56);
-    melody(3, 0, 2, CH_ECHO, INS_BELL, 30, "- - - - - - - - | - - - - A5 - C6 - | - - - - - - - - | - - - - B5 - G5 -");
+    melody(3, 0, 2, CH_ECHO, INS_BELL, 30,
+           "- - - - - - - - | - - - - A5 - C6 - | - - - - - - - - | - - - - B5 - G5 -");
 
     // Pattern 4: the groove with the first theme on the lead.
     padChords(4, PROG_A, 4, 34);
     arpeggio(4, PROG_A, 4, 2, 26, 0);
     bassLine(4, PROG_A, 4, BASS_PULSE, 60);
     grooveA(4, 0, 64, true);
-    melody(4, 0, 2, CH_LEAD, INS_LEAD, 48, "A4 - - - C5 - E5 - | F5 - - E5 - - C5 - | E5 - - D5 - - C5 - | B4 - - - G4 - - ^");
+    melody(4, 0, 2, CH_LEAD, INS_LEAD, 48,
+           "A4 - - - C5 - E5 - | F5 - - E5 - - C5 - | E5 - - D5 - - C5 - | B4 - - - G4 - - ^");
     echo(4, CH_LEAD, CH_ECHO, 3, 40);
 
     // Pattern 5: bridge in D minor, lighter drums, an answering line.
@@ -301,7 +368,8 @@ void composeSong() {
     padChords(5, P5, 4, 36);
     bassLine(5, P5, 4, BASS_PULSE, 58);
     grooveA(5, 0, 64, false);
-    melody(5, 0, 2, CH_LEAD, INS_LEAD, 46, "D5 - - - F5 - A5 - | G5 - - - E5 - C5 - | A4 - C5 - F5 - A5 - | G#5 - - - - - ^ -");
+    melody(5, 0, 2, CH_LEAD, INS_LEAD, 46,
+           "D5 - - - F5 - A5 - | G5 - - - E5 - C5 - | A4 - C5 - F5 - A5 - | G#5 - - - - - ^ -");
     echo(5, CH_LEAD, CH_ECHO, 3, 40);
 
     // Pattern 6: build: the snare rolls faster, a riser, steady kicks.
@@ -326,7 +394,8 @@ void composeSong() {
     bassLine(7, P7, 4, BASS_DRIVE, 54);
     grooveB(7, 0, 64, false);
     crash(7, 0, 60);
-    melody(7, 0, 2, CH_LEAD, INS_LEAD, 50, "A5 - - - G5 - F5 - | G5 - - - F5 - D5 - | E5 - - - D5 - B4 - | C5 - B4 - A4 - - ^");
+    melody(7, 0, 2, CH_LEAD, INS_LEAD, 50,
+           "A5 - - - G5 - F5 - | G5 - - - F5 - D5 - | E5 - - - D5 - B4 - | C5 - B4 - A4 - - ^");
     echo(7, CH_LEAD, CH_ECHO, 3, 40);
 
     static const char* const P8[] = {"Dm", "G", "C", "Am"};
@@ -335,15 +404,18 @@ void composeSong() {
     bassLine(8, P8, 4, BASS_DRIVE, 54);
     grooveB(8, 0, 64, false);
     crash(8, 0, 56);
-    melody(8, 0, 2, CH_LEAD, INS_LEAD, 50, "F5 - - - E5 - D5 - | B4 - D5 - G5 - F5 - | E5 - - - C5 - E5 G5 | A5 - - - - - ^ -");
+    melody(8, 0, 2, CH_LEAD, INS_LEAD, 50,
+           "F5 - - - E5 - D5 - | B4 - D5 - G5 - F5 - | E5 - - - C5 - E5 G5 | A5 - - - - - ^ -");
     echo(8, CH_LEAD, CH_ECHO, 3, 40);
 
     // Pattern 9 (48 rows): breakdown, no drums, bells over the pad.
     static const char* const P9[] = {"F", "G", "Am"};
     padChords(9, P9, 3, 40);
     bassLine(9, P9, 3, BASS_LONG, 50);
-    melody(9, 0, 2, CH_ARP, INS_BELL, 44, "A5 - - - C6 - - - | B5 - - - D6 - - - | E6 - - - - - - -");
-    melody(9, 0, 2, CH_LEAD, INS_LEAD, 30, "- - - - - - - - | - - - - - - - - | A4 - B4 - C5 - E5 ^");
+    melody(9, 0, 2, CH_ARP, INS_BELL, 44,
+           "A5 - - - C6 - - - | B5 - - - D6 - - - | E6 - - - - - - -");
+    melody(9, 0, 2, CH_LEAD, INS_LEAD, 30,
+           "- - - - - - - - | - - - - - - - - | A4 - B4 - C5 - E5 ^");
     echo(9, CH_LEAD, CH_ECHO, 3, 50);
     breakAfter47(9);
 
@@ -366,7 +438,8 @@ void composeSong() {
     bassLine(11, PROG_A, 4, BASS_DRIVE, 56);
     grooveB(11, 0, 64, true);
     crash(11, 0, 60);
-    melody(11, 0, 2, CH_LEAD, INS_LEAD, 52, "E5 - - E5 - - D5 - | C5 - - - A4 - C5 - | G5 - - G5 - - E5 - | D5 - - - B4 - G4 -");
+    melody(11, 0, 2, CH_LEAD, INS_LEAD, 52,
+           "E5 - - E5 - - D5 - | C5 - - - A4 - C5 - | G5 - - G5 - - E5 - | D5 - - - B4 - G4 -");
     echo(11, CH_LEAD, CH_ECHO, 3, 40);
 
     static const char* const P12[] = {"Am", "F", "G", "E"};
@@ -374,7 +447,8 @@ void composeSong() {
     arpeggio(12, P12, 3, 1, 26, 0);
     bassLine(12, P12, 3, BASS_DRIVE, 56);
     grooveB(12, 0, 48, true);
-    melody(12, 0, 2, CH_LEAD, INS_LEAD, 52, "E5 - - E5 - - D5 - | C5 - - - A4 - C5 D5 | D5 - - - - - B4 - | G#4 ^");
+    melody(12, 0, 2, CH_LEAD, INS_LEAD, 52,
+           "E5 - - E5 - - D5 - | C5 - - - A4 - C5 D5 | D5 - - - - - B4 - | G#4 ^");
     echo(12, CH_LEAD, CH_ECHO, 3, 40);
     stab(12, 48, "E", 44);
     putNote(12, 48, CH_BASS, 40, INS_BASS, 50);
@@ -392,12 +466,14 @@ void composeSong() {
     bassLine(13, P13, 3, BASS_DRIVE, 56);
     grooveB(13, 0, 48, true);
     crash(13, 0, 64);
-    melody(13, 0, 2, CH_LEAD, INS_LEAD, 52, "A5 - - G5 - - F5 - | G5 - - F5 - - D5 - | E5 - - - G#5 - B5 - | ^");
+    melody(13, 0, 2, CH_LEAD, INS_LEAD, 52,
+           "A5 - - G5 - - F5 - | G5 - - F5 - - D5 - | E5 - - - G#5 - B5 - | ^");
     echo(13, CH_LEAD, CH_ECHO, 3, 40);
     melody(13, 48, 1, CH_FX, INS_TOM, 54, "G4 E4 C4 A3");
     accent(13, 52, "Am", 69);
     accent(13, 56, "Am", 81);
     putNote(13, 56, CH_ECHO, 81, INS_BELL, 48);
     // Before the module starts again: release what still sustains.
-    for (int ch : {CH_BASS, CH_LEAD, CH_ECHO}) putNote(13, 63, ch, NOTE_OFF, 0, -1);
+    for (int ch : {CH_BASS, CH_LEAD, CH_ECHO})
+        putNote(13, 63, ch, NOTE_OFF, 0, -1);
 }

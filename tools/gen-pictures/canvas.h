@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-const int SIDE = 256;   // every picture is SIDE by SIDE pixels
+const int SIDE = 256;  // every picture is SIDE by SIDE pixels
 
 struct Colour {
-    float r, g, b;   // display values, 0 to 1 (clamped when stored)
+    float r, g, b;  // display values, 0 to 1 (clamped when stored)
 };
 
 // The picture being drawn, [row][column], row 0 at the picture's top.

@@ -23,9 +23,9 @@ Colour canvas[SIDE][SIDE];
 
 namespace {
 
-float mask[SIDE][SIDE];              // text coverage, 0 to 1, laid out like canvas
-float glow[SIDE][SIDE];              // blurred coverage for the panels' glow, laid out like canvas
-uint8_t pixels[SIDE * SIDE * 3];     // bytes handed to the PNG writer, top row first
+float mask[SIDE][SIDE];           // text coverage, 0 to 1, laid out like canvas
+float glow[SIDE][SIDE];           // blurred coverage for the panels' glow, laid out like canvas
+uint8_t pixels[SIDE * SIDE * 3];  // bytes handed to the PNG writer, top row first
 
 FT_Library fontLibrary = nullptr;    // FreeType instance, lives for the run
 FT_Face fontFace = nullptr;          // Liberation Sans Bold
@@ -35,23 +35,36 @@ const char* outputFolder = nullptr;  // where the PNG files go
 
 // ---------------------------------------------------------------- helpers
 
-float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
-float mix(float a, float b, float t) { return a + (b - a) * t; }
-Colour mix(Colour a, Colour b, float t) { return {mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t)}; }
-float smoothstep(float edge0, float edge1, float x) {
+float clamp01(float v)
+{
+    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+}
+float mix(float a, float b, float t)
+{
+    return a + (b - a) * t;
+}
+Colour mix(Colour a, Colour b, float t)
+{
+    return {mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t)};
+}
+float smoothstep(float edge0, float edge1, float x)
+{
     float t = clamp01((x - edge0) / (edge1 - edge0));
     return t * t * (3.0f - 2.0f * t);
 }
 
-float hash2(int x, int y, int seed) {
-    uint32_t h = uint32_t(x) * 0x8da6b343u ^ uint32_t(y) * 0xd8163841u ^ uint32_t(seed) * 0xcb1ab31fu;
+float hash2(int x, int y, int seed)
+{
+    uint32_t h =
+        uint32_t(x) * 0x8da6b343u ^ uint32_t(y) * 0xd8163841u ^ uint32_t(seed) * 0xcb1ab31fu;
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     h ^= h >> 15;
     return float(h & 0xffffffu) / float(0xffffff);
 }
 
-float valueNoise(float x, float y, int period, int seed) {
+float valueNoise(float x, float y, int period, int seed)
+{
     float fx = std::floor(x), fy = std::floor(y);
     int ix = int(fx), iy = int(fy);
     float tx = x - fx, ty = y - fy;
@@ -69,7 +82,8 @@ namespace {
 
 // Fractal sum of octaves of value noise over the unit square, 0 to about 1;
 // it repeats across the square's edges.
-float fractalNoise(float x, float y, int basePeriod, int octaves, int seed) {
+float fractalNoise(float x, float y, int basePeriod, int octaves, int seed)
+{
     float sum = 0.0f, amplitude = 0.5f, total = 0.0f;
     int period = basePeriod;
     for (int o = 0; o < octaves; ++o) {
@@ -81,22 +95,30 @@ float fractalNoise(float x, float y, int basePeriod, int octaves, int seed) {
     return sum / total;
 }
 
-void fillCanvas(Colour c) {
+void fillCanvas(Colour c)
+{
     for (auto& row : canvas)
-        for (auto& p : row) p = c;
+        for (auto& p : row)
+            p = c;
 }
 
-void clearMask() { std::memset(mask, 0, sizeof mask); }
+void clearMask()
+{
+    std::memset(mask, 0, sizeof mask);
+}
 
 // ---------------------------------------------------------------- text
 
 // Width in pixels of text set at pixelHeight with horizontal scale xScale
 // and extra tracking pixels between letters.
-float textWidth(const char* text, int pixelHeight, float xScale, float tracking) {
+float textWidth(const char* text, int pixelHeight, float xScale, float tracking)
+{
     FT_Set_Pixel_Sizes(fontFace, 0, FT_UInt(pixelHeight));
     float width = 0.0f;
     for (const char* c = text; *c; ++c) {
-        if (FT_Load_Char(fontFace, FT_ULong(uint8_t(*c)), FT_LOAD_DEFAULT | FT_LOAD_NO_HINTING) != 0) continue;
+        if (FT_Load_Char(fontFace, FT_ULong(uint8_t(*c)), FT_LOAD_DEFAULT | FT_LOAD_NO_HINTING) !=
+            0)
+            continue;
         width += float(fontFace->glyph->advance.x) / 64.0f * xScale + (c[1] ? tracking : 0.0f);
     }
     return width;
@@ -104,8 +126,9 @@ float textWidth(const char* text, int pixelHeight, float xScale, float tracking)
 
 // Adds the coverage of text to mask, pen starting at (x, baseline), glyphs
 // pixelHeight pixels per em, stretched by xScale across and yScale up.
-void drawText(const char* text, float x, float baseline, int pixelHeight, float xScale, float yScale,
-              float tracking) {
+void drawText(const char* text, float x, float baseline, int pixelHeight, float xScale,
+              float yScale, float tracking)
+{
     FT_Set_Pixel_Sizes(fontFace, 0, FT_UInt(pixelHeight));
     float pen = x;
     for (const char* c = text; *c; ++c) {
@@ -113,7 +136,8 @@ void drawText(const char* text, float x, float baseline, int pixelHeight, float 
         float whole = std::floor(pen);
         FT_Vector delta = {FT_Pos((pen - whole) * 64.0f), 0};
         FT_Set_Transform(fontFace, &matrix, &delta);
-        if (FT_Load_Char(fontFace, FT_ULong(uint8_t(*c)), FT_LOAD_RENDER | FT_LOAD_NO_HINTING) == 0) {
+        if (FT_Load_Char(fontFace, FT_ULong(uint8_t(*c)), FT_LOAD_RENDER | FT_LOAD_NO_HINTING) ==
+            0) {
             FT_GlyphSlot glyph = fontFace->glyph;
             const FT_Bitmap& bitmap = glyph->bitmap;
             int left = int(whole) + glyph->bitmap_left;
@@ -121,8 +145,10 @@ void drawText(const char* text, float x, float baseline, int pixelHeight, float 
             for (unsigned row = 0; row < bitmap.rows; ++row) {
                 for (unsigned column = 0; column < bitmap.width; ++column) {
                     int px = left + int(column), py = top + int(row);
-                    if (px < 0 || py < 0 || px >= SIDE || py >= SIDE) continue;
-                    float value = float(bitmap.buffer[row * unsigned(bitmap.pitch) + column]) / 255.0f;
+                    if (px < 0 || py < 0 || px >= SIDE || py >= SIDE)
+                        continue;
+                    float value =
+                        float(bitmap.buffer[row * unsigned(bitmap.pitch) + column]) / 255.0f;
                     mask[py][px] = clamp01(mask[py][px] + value);
                 }
             }
@@ -132,19 +158,24 @@ void drawText(const char* text, float x, float baseline, int pixelHeight, float 
     FT_Set_Transform(fontFace, nullptr, nullptr);
 }
 
-void drawTextCentred(const char* text, float centreX, float baseline, int pixelHeight, float xScale, float yScale,
-                     float tracking) {
+void drawTextCentred(const char* text, float centreX, float baseline, int pixelHeight, float xScale,
+                     float yScale, float tracking)
+{
     float width = textWidth(text, pixelHeight, xScale, tracking);
     drawText(text, centreX - width / 2.0f, baseline, pixelHeight, xScale, yScale, tracking);
 }
 
 // ---------------------------------------------------------------- output
 
-uint8_t toByte(float v) { return uint8_t(std::lround(clamp01(v) * 255.0f)); }
+uint8_t toByte(float v)
+{
+    return uint8_t(std::lround(clamp01(v) * 255.0f));
+}
 
 // Converts the canvas to bytes, upside down when flip is set (the picture's
 // top row becomes the file's last row).
-void canvasToPixels(bool flip) {
+void canvasToPixels(bool flip)
+{
     for (int y = 0; y < SIDE; ++y) {
         int source = flip ? SIDE - 1 - y : y;
         for (int x = 0; x < SIDE; ++x) {
@@ -156,30 +187,37 @@ void canvasToPixels(bool flip) {
     }
 }
 
-bool savePicture(const char* name, const PngSettings& settings) {
+bool savePicture(const char* name, const PngSettings& settings)
+{
     char path[4096];
     std::snprintf(path, sizeof path, "%s/%s", outputFolder, name);
     if (!pngWrite(path, pixels, SIDE, SIDE, settings)) {
         std::fprintf(stderr, "gen-pictures: cannot write %s\n", path);
         return false;
     }
-    std::printf("%s: rows filtered none %d, sub %d, up %d, average %d, paeth %d\n", name, pngFilterCounts[0],
-                pngFilterCounts[1], pngFilterCounts[2], pngFilterCounts[3], pngFilterCounts[4]);
+    std::printf("%s: rows filtered none %d, sub %d, up %d, average %d, paeth %d\n", name,
+                pngFilterCounts[0], pngFilterCounts[1], pngFilterCounts[2], pngFilterCounts[3],
+                pngFilterCounts[4]);
     return true;
 }
 
 // ---------------------------------------------------------------- checker
 
 // 8 by 8 squares of 32 pixels, pure black and white, the top-left one white.
-bool makeChecker() {
+bool makeChecker()
+{
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
             float v = ((x / 32 + y / 32) % 2 == 0) ? 1.0f : 0.0f;
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
-    return savePicture("checker.png", {.idatChunks = 1, .fixedCodes = true, .fixedLaterHalf = false,
-                       .timeChunk = false, .physChunk = false, .gammaChunks = false});
+    return savePicture("checker.png", {.idatChunks = 1,
+                                       .fixedCodes = true,
+                                       .fixedLaterHalf = false,
+                                       .timeChunk = false,
+                                       .physChunk = false,
+                                       .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- flare
@@ -187,7 +225,8 @@ bool makeChecker() {
 // A white star: a hot core, a soft halo and many thin tapering rays of
 // varied length (four long ones, four diagonals, many short), all faded to
 // pure black well inside the square so that no edge ever shows.
-bool makeFlare() {
+bool makeFlare()
+{
     const int RAYS = 44;
     float rayAngle[RAYS], rayLength[RAYS], rayBrightness[RAYS];
     for (int i = 0; i < RAYS; ++i) {
@@ -204,30 +243,36 @@ bool makeFlare() {
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
             float dx = float(x) - 127.5f, dy = float(y) - 127.5f;
-            float distance = std::sqrt(dx * dx + dy * dy);   // pixels
-            float r = distance / 127.5f;                      // 1 at the middle of each edge
+            float distance = std::sqrt(dx * dx + dy * dy);  // pixels
+            float r = distance / 127.5f;                    // 1 at the middle of each edge
             float angle = std::atan2(dy, dx);
             float core = std::exp(-r * r / (0.045f * 0.045f));
             float halo = 0.55f * std::exp(-r / 0.07f) + 0.18f * std::exp(-r / 0.22f);
             float rays = 0.0f;
             for (int i = 0; i < RAYS; ++i) {
                 float along = r / rayLength[i];
-                if (along >= 1.0f) continue;
+                if (along >= 1.0f)
+                    continue;
                 float off = std::remainder(angle - rayAngle[i], 6.2831853f);
-                if (std::fabs(off) > 1.5f) continue;
-                float across = std::fabs(std::sin(off)) * distance;   // pixels from the ray's axis
+                if (std::fabs(off) > 1.5f)
+                    continue;
+                float across = std::fabs(std::sin(off)) * distance;  // pixels from the ray's axis
                 float width = 0.55f + 1.6f * (1.0f - along);
                 float fall = (1.0f - along) * (1.0f - along);
                 rays += rayBrightness[i] * fall * std::exp(-across * across / (width * width));
             }
             float v = core + halo + 0.85f * rays;
-            v = 1.0f - std::exp(-1.6f * v);   // saturates the core to white, keeps the rays' tails
+            v = 1.0f - std::exp(-1.6f * v);  // saturates the core to white, keeps the rays' tails
             v *= 1.0f - smoothstep(0.55f, 0.96f, r);
             canvas[y][x] = {v, v, v};
         }
     canvasToPixels(false);
-    return savePicture("flare.png", {.idatChunks = 2, .fixedCodes = false, .fixedLaterHalf = false,
-                       .timeChunk = true, .physChunk = true, .gammaChunks = false});
+    return savePicture("flare.png", {.idatChunks = 2,
+                                     .fixedCodes = false,
+                                     .fixedLaterHalf = false,
+                                     .timeChunk = true,
+                                     .physChunk = true,
+                                     .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- logo
@@ -236,14 +281,16 @@ bool makeFlare() {
 // condensed lettering sits in the upper half, the part always in view,
 // with a rule and a small strap line under it, all in a double black frame
 // on the key-grey surround. Stored upside down so it reads upright.
-bool makeLogo() {
+bool makeLogo()
+{
     const float KEY = 231.0f / 255.0f;
     fillCanvas({KEY, KEY, KEY});
-    const int LEFT = 6, RIGHT = 250, TOP = 8, BOTTOM = 232;   // outer edge of the frame, pixels
-    const int FRAME = 9, GAP = 3, LINE = 2;                   // frame, white gap, inner line, pixels
+    const int LEFT = 6, RIGHT = 250, TOP = 8, BOTTOM = 232;  // outer edge of the frame, pixels
+    const int FRAME = 9, GAP = 3, LINE = 2;                  // frame, white gap, inner line, pixels
     for (int y = TOP; y < BOTTOM; ++y)
         for (int x = LEFT; x < RIGHT; ++x) {
-            int inset = std::min(std::min(x - LEFT, RIGHT - 1 - x), std::min(y - TOP, BOTTOM - 1 - y));
+            int inset =
+                std::min(std::min(x - LEFT, RIGHT - 1 - x), std::min(y - TOP, BOTTOM - 1 - y));
             bool black = inset < FRAME || (inset >= FRAME + GAP && inset < FRAME + GAP + LINE);
             float v = black ? 0.0f : 1.0f;
             canvas[y][x] = {v, v, v};
@@ -272,17 +319,23 @@ bool makeLogo() {
         int row = SIDE - 1 - i / SIDE, x = i % SIDE;
         bool inside = row >= TOP && row < BOTTOM && x >= LEFT && x < RIGHT;
         uint8_t* p = pixels + size_t(i) * 3;
-        if (inside && p[0] == 231 && p[1] == 231 && p[2] == 231) p[0] = p[1] = p[2] = 232;
+        if (inside && p[0] == 231 && p[1] == 231 && p[2] == 231)
+            p[0] = p[1] = p[2] = 232;
     }
-    return savePicture("logo.png", {.idatChunks = 1, .fixedCodes = false, .fixedLaterHalf = false,
-                       .timeChunk = true, .physChunk = true, .gammaChunks = true});
+    return savePicture("logo.png", {.idatChunks = 1,
+                                    .fixedCodes = false,
+                                    .fixedLaterHalf = false,
+                                    .timeChunk = true,
+                                    .physChunk = true,
+                                    .gammaChunks = true});
 }
 
 // ---------------------------------------------------------------- backdrop
 
 // Night clouds: domain-warped fractal noise in deep blue, lit brighter
 // blue on the crests, a few faint stars showing through the thin parts.
-bool makeBackdrop() {
+bool makeBackdrop()
+{
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
             float u = float(x) / SIDE, v = float(y) / SIDE;
@@ -304,8 +357,12 @@ bool makeBackdrop() {
             canvas[y][x] = c;
         }
     canvasToPixels(false);
-    return savePicture("backdrop.png", {.idatChunks = 4, .fixedCodes = true, .fixedLaterHalf = false,
-                       .timeChunk = true, .physChunk = false, .gammaChunks = false});
+    return savePicture("backdrop.png", {.idatChunks = 4,
+                                        .fixedCodes = true,
+                                        .fixedLaterHalf = false,
+                                        .timeChunk = true,
+                                        .physChunk = false,
+                                        .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- panels
@@ -313,22 +370,27 @@ bool makeBackdrop() {
 // Text lines of a credit panel: a heading and the lines under it.
 struct PanelLine {
     const char* text;
-    int pixelHeight;     // pixels per em
-    float brightness;    // 1 for white-hot text, less for dimmer, bluer lines
+    int pixelHeight;   // pixels per em
+    float brightness;  // 1 for white-hot text, less for dimmer, bluer lines
 };
 
 // Glowing blue-white lines on pure black, centred, stored upside down: the
 // letters are white with a blue tint, wrapped in a blue glow that ends in
 // exact black. The glow is kept separate per line so lines never merge.
-bool makePanel(const char* name, const PanelLine* lines, int count, const float* baselines, bool fixedCodes) {
+bool makePanel(const char* name, const PanelLine* lines, int count, const float* baselines,
+               bool fixedCodes)
+{
     clearMask();
-    float brightness[SIDE];   // per row: the brightness of the line drawn there
-    for (float& b : brightness) b = 0.0f;
+    float brightness[SIDE];  // per row: the brightness of the line drawn there
+    for (float& b : brightness)
+        b = 0.0f;
     for (int i = 0; i < count; ++i) {
         drawTextCentred(lines[i].text, 128.0f, baselines[i], lines[i].pixelHeight, 1.0f, 1.0f,
                         lines[i].pixelHeight >= 24 ? 2.0f : 0.5f);
-        int from = int(baselines[i]) - lines[i].pixelHeight, to = int(baselines[i]) + lines[i].pixelHeight / 3;
-        for (int y = std::max(0, from); y < std::min(SIDE, to + 1); ++y) brightness[y] = lines[i].brightness;
+        int from = int(baselines[i]) - lines[i].pixelHeight,
+            to = int(baselines[i]) + lines[i].pixelHeight / 3;
+        for (int y = std::max(0, from); y < std::min(SIDE, to + 1); ++y)
+            brightness[y] = lines[i].brightness;
     }
     // A thin rule under the heading, fading out towards its ends.
     float ruleY = baselines[0] + 8.0f;
@@ -339,20 +401,23 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
     }
     // Gaussian glow, separable, radius 6 pixels.
     float weights[13];
-    for (int k = -6; k <= 6; ++k) weights[k + 6] = std::exp(-float(k * k) / 10.0f);
+    for (int k = -6; k <= 6; ++k)
+        weights[k + 6] = std::exp(-float(k * k) / 10.0f);
     static float across[SIDE][SIDE];
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
             float s = 0.0f;
             for (int k = -6; k <= 6; ++k)
-                if (x + k >= 0 && x + k < SIDE) s += weights[k + 6] * mask[y][x + k];
+                if (x + k >= 0 && x + k < SIDE)
+                    s += weights[k + 6] * mask[y][x + k];
             across[y][x] = s;
         }
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
             float s = 0.0f;
             for (int k = -6; k <= 6; ++k)
-                if (y + k >= 0 && y + k < SIDE) s += weights[k + 6] * across[y + k][x];
+                if (y + k >= 0 && y + k < SIDE)
+                    s += weights[k + 6] * across[y + k][x];
             glow[y][x] = s / 31.4f;
         }
     for (int y = 0; y < SIDE; ++y)
@@ -369,28 +434,39 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
             canvas[y][x] = {red, green, blue};
         }
     canvasToPixels(true);
-    return savePicture(name, {.idatChunks = 1, .fixedCodes = fixedCodes, .fixedLaterHalf = false,
-                       .timeChunk = true, .physChunk = false, .gammaChunks = false});
+    return savePicture(name, {.idatChunks = 1,
+                              .fixedCodes = fixedCodes,
+                              .fixedLaterHalf = false,
+                              .timeChunk = true,
+                              .physChunk = false,
+                              .gammaChunks = false});
 }
 
 // ---------------------------------------------------------------- photo
 
-bool makePhoto() {
+bool makePhoto()
+{
     drawPortrait();
     canvasToPixels(true);
-    return savePicture("photo.png", {.idatChunks = 7, .fixedCodes = false, .fixedLaterHalf = true,
-                       .timeChunk = true, .physChunk = true, .gammaChunks = true});
+    return savePicture("photo.png", {.idatChunks = 7,
+                                     .fixedCodes = false,
+                                     .fixedLaterHalf = true,
+                                     .timeChunk = true,
+                                     .physChunk = true,
+                                     .gammaChunks = true});
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: gen-pictures FONT.ttf OUTDIR\n");
         return 2;
     }
     outputFolder = argv[2];
-    if (FT_Init_FreeType(&fontLibrary) != 0 || FT_New_Face(fontLibrary, argv[1], 0, &fontFace) != 0) {
+    if (FT_Init_FreeType(&fontLibrary) != 0 ||
+        FT_New_Face(fontLibrary, argv[1], 0, &fontFace) != 0) {
         std::fprintf(stderr, "gen-pictures: cannot load font %s\n", argv[1]);
         return 1;
     }
@@ -398,14 +474,15 @@ int main(int argc, char** argv) {
     // The panels stand above the floor: in the show everything below about
     // row 150 lies over the bright checkerboard, so the lines stay above it.
     static const PanelLine GREETINGS[] = {
-        {"GREETINGS", 27, 1.0f},      {"Nebula Kitchen", 16, 0.95f}, {"Quartz Owls", 16, 0.95f},
+        {"GREETINGS", 27, 1.0f},       {"Nebula Kitchen", 16, 0.95f}, {"Quartz Owls", 16, 0.95f},
         {"Polygon Bakery", 16, 0.95f}, {"Static Lagoon", 16, 0.95f},  {"Velvet Vector", 16, 0.95f},
         {"Copper Lantern", 16, 0.95f},
     };
     static const float GREETINGS_BASELINES[] = {34, 64, 82, 100, 118, 136, 154};
     static const PanelLine CREDITS[] = {
-        {"CREDITS", 27, 1.0f}, {"CODE", 12, 0.6f},  {"Ostrakon", 19, 1.0f},  {"MUSIC", 12, 0.6f},
-        {"Halfnote", 19, 1.0f}, {"GRAPHICS", 12, 0.6f}, {"Pixelwren", 19, 1.0f},
+        {"CREDITS", 27, 1.0f},   {"CODE", 12, 0.6f},     {"Ostrakon", 19, 1.0f},
+        {"MUSIC", 12, 0.6f},     {"Halfnote", 19, 1.0f}, {"GRAPHICS", 12, 0.6f},
+        {"Pixelwren", 19, 1.0f},
     };
     static const float CREDITS_BASELINES[] = {34, 61, 79, 99, 117, 137, 155};
     bool ok = makeChecker() && makeFlare() && makeLogo() && makeBackdrop() &&

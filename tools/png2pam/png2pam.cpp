@@ -13,7 +13,8 @@
 constexpr long MAX_FILE_BYTES = INT32_MAX;
 
 // Reads the whole file into a new heap block; null on failure.
-static uint8_t* readFile(const char* path, int32_t* length) {
+static uint8_t* readFile(const char* path, int32_t* length)
+{
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
         return nullptr;
@@ -56,7 +57,8 @@ static uint8_t* readFile(const char* path, int32_t* length) {
     return data;
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         fprintf(stderr, "usage: png2pam FILE.png > FILE.pam\n");
         return 2;
@@ -77,8 +79,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "\n");
         return 1;
     }
-    printf("P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", image->width,
-           image->height);
+    printf("P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
+           image->width, image->height);
     const size_t rowBytes = 4 * static_cast<size_t>(image->width);
     const uint8_t* pixels = imagePixels(image);
     bool ok = true;

@@ -9,21 +9,22 @@
 #include <vector>
 
 // ---------------------------------------------------------------- state
-int pngFilterCounts[5];   // rows per filter type in the last pngWrite, count
+int pngFilterCounts[5];  // rows per filter type in the last pngWrite, count
 
 namespace {
 
-const int PNG_MAX_SIDE = 4096;   // largest width or height accepted, pixels
+const int PNG_MAX_SIDE = 4096;  // largest width or height accepted, pixels
 
 // Fixed ancillary values: every generated file carries the same date.
 const int PNG_TIME_YEAR = 2026, PNG_TIME_MONTH = 12, PNG_TIME_DAY = 7;
 const int PNG_TIME_HOUR = 12, PNG_TIME_MINUTE = 0, PNG_TIME_SECOND = 0;
-const uint32_t PNG_PHYS_PER_METRE = 2835;   // 72 dots per inch
-const uint32_t PNG_GAMMA = 45455;           // 1/2.2 times 100000
+const uint32_t PNG_PHYS_PER_METRE = 2835;  // 72 dots per inch
+const uint32_t PNG_GAMMA = 45455;          // 1/2.2 times 100000
 // cHRM: white point, red, green, blue (x, y), each times 100000 (sRGB).
 const uint32_t PNG_CHROMA[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
 
-void putWord32(std::vector<uint8_t>& out, uint32_t value) {
+void putWord32(std::vector<uint8_t>& out, uint32_t value)
+{
     out.push_back(uint8_t(value >> 24));
     out.push_back(uint8_t(value >> 16));
     out.push_back(uint8_t(value >> 8));
@@ -31,7 +32,8 @@ void putWord32(std::vector<uint8_t>& out, uint32_t value) {
 }
 
 // One chunk: length, type, data, CRC over type and data.
-void putChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t length) {
+void putChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t length)
+{
     putWord32(out, uint32_t(length));
     size_t typeAt = out.size();
     out.insert(out.end(), type, type + 4);
@@ -40,22 +42,27 @@ void putChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, 
     putWord32(out, uint32_t(crc));
 }
 
-void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+{
     putChunk(out, type, data.data(), data.size());
 }
 
 // The Paeth predictor of the PNG standard.
-int paeth(int left, int above, int aboveLeft) {
+int paeth(int left, int above, int aboveLeft)
+{
     int p = left + above - aboveLeft;
     int pa = std::abs(p - left), pb = std::abs(p - above), pc = std::abs(p - aboveLeft);
-    if (pa <= pb && pa <= pc) return left;
-    if (pb <= pc) return above;
+    if (pa <= pb && pa <= pc)
+        return left;
+    if (pb <= pc)
+        return above;
     return aboveLeft;
 }
 
 // Filters one row with the given type into out (rowBytes bytes). above is
 // the previous row's raw bytes, or null for the first row.
-void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes, uint8_t* out) {
+void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes, uint8_t* out)
+{
     const int bpp = 3;
     for (int i = 0; i < rowBytes; ++i) {
         int a = i >= bpp ? row[i - bpp] : 0;
@@ -63,11 +70,11 @@ void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes,
         int c = (above && i >= bpp) ? above[i - bpp] : 0;
         int predictor = 0;
         switch (type) {
-            case 1: predictor = a; break;
-            case 2: predictor = b; break;
-            case 3: predictor = (a + b) / 2; break;
-            case 4: predictor = paeth(a, b, c); break;
-            default: break;
+        case 1: predictor = a; break;
+        case 2: predictor = b; break;
+        case 3: predictor = (a + b) / 2; break;
+        case 4: predictor = paeth(a, b, c); break;
+        default: break;
         }
         out[i] = uint8_t(row[i] - predictor);
     }
@@ -77,13 +84,15 @@ void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes,
 // bytes read as signed (the usual adaptive heuristic); ties go to the lower
 // type. Writes the type byte and the filtered row to out.
 void chooseFilter(const uint8_t* row, const uint8_t* above, int rowBytes, uint8_t* out,
-                  std::vector<uint8_t>& trial) {
+                  std::vector<uint8_t>& trial)
+{
     long bestCost = -1;
     int bestType = 0;
     for (int type = 0; type < 5; ++type) {
         filterRow(type, row, above, rowBytes, trial.data());
         long cost = 0;
-        for (int i = 0; i < rowBytes; ++i) cost += std::abs(int(int8_t(trial[i])));
+        for (int i = 0; i < rowBytes; ++i)
+            cost += std::abs(int(int8_t(trial[i])));
         if (bestCost < 0 || cost < bestCost) {
             bestCost = cost;
             bestType = type;
@@ -98,11 +107,14 @@ void chooseFilter(const uint8_t* row, const uint8_t* above, int rowBytes, uint8_
 // output depends on nothing but the input. With fixedLaterHalf the first
 // half is compressed with dynamic codes, then the current block is closed
 // (without an empty stored block) and the rest uses the fixed codes.
-bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings, std::vector<uint8_t>& packed) {
+bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings,
+              std::vector<uint8_t>& packed)
+{
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);
     int strategy = settings.fixedCodes ? Z_FIXED : Z_DEFAULT_STRATEGY;
-    if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 9, strategy) != Z_OK) return false;
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 9, strategy) != Z_OK)
+        return false;
     packed.resize(deflateBound(&stream, uLong(raw.size())) + 64);
     stream.next_in = const_cast<Bytef*>(raw.data());
     stream.next_out = packed.data();
@@ -124,9 +136,13 @@ bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings, std:
 
 }  // namespace
 
-bool pngWrite(const char* path, const uint8_t* rgb, int width, int height, const PngSettings& settings) {
-    if (width < 1 || height < 1 || width > PNG_MAX_SIDE || height > PNG_MAX_SIDE) return false;
-    if (settings.idatChunks < 1) return false;
+bool pngWrite(const char* path, const uint8_t* rgb, int width, int height,
+              const PngSettings& settings)
+{
+    if (width < 1 || height < 1 || width > PNG_MAX_SIDE || height > PNG_MAX_SIDE)
+        return false;
+    if (settings.idatChunks < 1)
+        return false;
     std::memset(pngFilterCounts, 0, sizeof pngFilterCounts);
 
     // Scanlines: a filter type byte, then the filtered row.
@@ -139,19 +155,23 @@ bool pngWrite(const char* path, const uint8_t* rgb, int width, int height, const
         chooseFilter(row, above, rowBytes, raw.data() + size_t(y) * size_t(rowBytes + 1), trial);
     }
     std::vector<uint8_t> packed;
-    if (!compress(raw, settings, packed)) return false;
-    if (packed.size() < size_t(settings.idatChunks)) return false;
+    if (!compress(raw, settings, packed))
+        return false;
+    if (packed.size() < size_t(settings.idatChunks))
+        return false;
 
     std::vector<uint8_t> file = {137, 80, 78, 71, 13, 10, 26, 10};
     std::vector<uint8_t> header;
     putWord32(header, uint32_t(width));
     putWord32(header, uint32_t(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});   // depth 8, RGB, deflate, adaptive filters, no interlace
+    header.insert(header.end(),
+                  {8, 2, 0, 0, 0});  // depth 8, RGB, deflate, adaptive filters, no interlace
     putChunk(file, "IHDR", header);
     if (settings.gammaChunks) {
         std::vector<uint8_t> gamma, chroma;
         putWord32(gamma, PNG_GAMMA);
-        for (uint32_t value : PNG_CHROMA) putWord32(chroma, value);
+        for (uint32_t value : PNG_CHROMA)
+            putWord32(chroma, value);
         putChunk(file, "gAMA", gamma);
         putChunk(file, "cHRM", chroma);
     }
@@ -159,12 +179,16 @@ bool pngWrite(const char* path, const uint8_t* rgb, int width, int height, const
         std::vector<uint8_t> phys;
         putWord32(phys, PNG_PHYS_PER_METRE);
         putWord32(phys, PNG_PHYS_PER_METRE);
-        phys.push_back(1);   // unit: metre
+        phys.push_back(1);  // unit: metre
         putChunk(file, "pHYs", phys);
     }
     if (settings.timeChunk) {
-        std::vector<uint8_t> time = {uint8_t(PNG_TIME_YEAR >> 8), uint8_t(PNG_TIME_YEAR & 255),
-                                     PNG_TIME_MONTH, PNG_TIME_DAY, PNG_TIME_HOUR, PNG_TIME_MINUTE,
+        std::vector<uint8_t> time = {uint8_t(PNG_TIME_YEAR >> 8),
+                                     uint8_t(PNG_TIME_YEAR & 255),
+                                     PNG_TIME_MONTH,
+                                     PNG_TIME_DAY,
+                                     PNG_TIME_HOUR,
+                                     PNG_TIME_MINUTE,
                                      PNG_TIME_SECOND};
         putChunk(file, "tIME", time);
     }
@@ -177,7 +201,8 @@ bool pngWrite(const char* path, const uint8_t* rgb, int width, int height, const
     putChunk(file, "IEND", nullptr, 0);
 
     FILE* out = std::fopen(path, "wb");
-    if (!out) return false;
+    if (!out)
+        return false;
     bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
     return std::fclose(out) == 0 && written;
 }

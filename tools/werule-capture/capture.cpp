@@ -18,18 +18,19 @@
 
 // ------------------------------------------------------------------ state
 // Main thread only.
-static bool scenePrepared = false;   // prepareScene has run in this process
+static bool scenePrepared = false;  // prepareScene has run in this process
 
-static const int FRAMES_PER_SECOND = 60;   // the display the flips are replayed for
+static const int FRAMES_PER_SECOND = 60;  // the display the flips are replayed for
 // Keeps a time given in decimal, like 0.3 s, on the tick it names.
-static const double TIME_SLACK = 1e-9;     // ticks or frames
+static const double TIME_SLACK = 1e-9;  // ticks or frames
 
 int ticksAt(double seconds)
 {
     if (!(seconds > 0)) {
         return 0;
     }
-    return static_cast<int>(std::floor(seconds * static_cast<int>(CUE_TICKS_PER_SECOND) + TIME_SLACK));
+    return static_cast<int>(
+        std::floor(seconds * static_cast<int>(CUE_TICKS_PER_SECOND) + TIME_SLACK));
 }
 
 int framesBefore(double seconds)

@@ -6,9 +6,9 @@
 
 // The moment a still shows.
 struct ShowMoment {
-    double seconds;   // since the cue timer started
-    unsigned seed;    // the random generator's seed for the star scatter
-    float flash;      // flashLevel, 0 to 253
+    double seconds;  // since the cue timer started
+    unsigned seed;   // the random generator's seed for the star scatter
+    float flash;     // flashLevel, 0 to 253
 };
 
 // The show's 20 ms ticks that have run by `seconds`: seconds / 0.02, rounded down.

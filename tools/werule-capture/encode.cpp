@@ -21,10 +21,9 @@ bool findProgram(const char* name)
         const char* end = strchr(path, ':');
         const size_t length = end != nullptr ? static_cast<size_t>(end - path) : strlen(path);
         // An empty entry names the working directory.
-        const int written = length == 0
-                                ? snprintf(candidate, sizeof candidate, "./%s", name)
-                                : snprintf(candidate, sizeof candidate, "%.*s/%s",
-                                           static_cast<int>(length), path, name);
+        const int written = length == 0 ? snprintf(candidate, sizeof candidate, "./%s", name)
+                                        : snprintf(candidate, sizeof candidate, "%.*s/%s",
+                                                   static_cast<int>(length), path, name);
         struct stat info = {};
         if (written > 0 && static_cast<size_t>(written) < sizeof candidate &&
             stat(candidate, &info) == 0 && S_ISREG(info.st_mode) && access(candidate, X_OK) == 0) {
@@ -57,7 +56,7 @@ bool writeWav(const char* path, const int16_t* samples, int64_t frames, int rate
     putLittle(header + 4, static_cast<uint32_t>(36 + dataBytes), 4);
     memcpy(header + 8, "WAVEfmt ", 8);
     putLittle(header + 16, 16, 4);
-    putLittle(header + 20, 1, 2);   // PCM
+    putLittle(header + 20, 1, 2);  // PCM
     putLittle(header + 22, static_cast<uint32_t>(channels), 2);
     putLittle(header + 24, static_cast<uint32_t>(rate), 4);
     putLittle(header + 28, static_cast<uint32_t>(rate * channels * 2), 4);

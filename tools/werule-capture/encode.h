@@ -16,8 +16,8 @@ bool writeWav(const char* path, const int16_t* samples, int64_t frames, int rate
 
 // A running encoder: its process and the pipe to its standard input.
 struct Encoder {
-    pid_t pid;   // 0 when none runs
-    int input;   // write end of the pipe, -1 when closed
+    pid_t pid;  // 0 when none runs
+    int input;  // write end of the pipe, -1 when closed
 };
 
 // Starts argv[0] (looked up in PATH) with its standard input on a pipe.

@@ -32,18 +32,18 @@ enum CaptureMode { MODE_NONE, MODE_STILL, MODE_VIDEO, MODE_FRAMES };
 struct CaptureOptions {
     int mode = MODE_NONE;
     ShowMoment moment = {0, 1, 0};
-    const char* out = nullptr;   // the PNG, the video file or the frame folder
-    int width = 800;    // pixels
+    const char* out = nullptr;  // the PNG, the video file or the frame folder
+    int width = 800;            // pixels
     int height = 600;
-    bool haveFlash = false;   // --flash given; otherwise the music's cues decide
-    int fps = 60;             // frames a second of show time
-    double from = 0;          // seconds of show time
-    double to = 0;            // seconds; 0 with haveTo false: the end cue
+    bool haveFlash = false;  // --flash given; otherwise the music's cues decide
+    int fps = 60;            // frames a second of show time
+    double from = 0;         // seconds of show time
+    double to = 0;           // seconds; 0 with haveTo false: the end cue
     bool haveTo = false;
     bool lossless = false;
     bool quiet = false;
-    bool stillOption = false;   // --out or --flash given
-    bool videoOption = false;   // --fps, --from, --to, --lossless or --quiet given
+    bool stillOption = false;  // --out or --flash given
+    bool videoOption = false;  // --fps, --from, --to, --lossless or --quiet given
 };
 
 // The longest span the flash replay covers.
@@ -52,13 +52,12 @@ static const double MAX_SECONDS = static_cast<int>(REPLAY_MAX_TICKS) / 50.0;
 static int usage(const char* problem)
 {
     fprintf(stderr, "werule-capture: %s\n", problem);
-    fprintf(stderr,
-            "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
-            "[--flash LEVEL]\n"
-            "       werule-capture --video OUT.mp4 [--fps N] [--size WxH] [--seed N] "
-            "[--from S] [--to S] [--lossless] [--quiet]\n"
-            "       werule-capture --frames DIR [--fps N] [--size WxH] [--seed N] "
-            "[--from S] [--to S] [--quiet]\n");
+    fprintf(stderr, "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
+                    "[--flash LEVEL]\n"
+                    "       werule-capture --video OUT.mp4 [--fps N] [--size WxH] [--seed N] "
+                    "[--from S] [--to S] [--lossless] [--quiet]\n"
+                    "       werule-capture --frames DIR [--fps N] [--size WxH] [--seed N] "
+                    "[--from S] [--to S] [--quiet]\n");
     return 2;
 }
 
@@ -124,8 +123,8 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
         } else if (strcmp(name, "--size") == 0) {
             int width = 0, height = 0;
             char rest = 0;
-            if (sscanf(value, "%dx%d%c", &width, &height, &rest) != 2 || width < 1 ||
-                height < 1 || width > 8192 || height > 8192) {
+            if (sscanf(value, "%dx%d%c", &width, &height, &rest) != 2 || width < 1 || height < 1 ||
+                width > 8192 || height > 8192) {
                 *problem = "--size takes WxH, each 1 to 8192";
                 return false;
             }
@@ -194,8 +193,8 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
         *problem = "--lossless is for --video; PNG frames are lossless already";
         return false;
     }
-    if (options->haveTo && videoFrameAt(options->to, options->fps) <=
-                               videoFrameAt(options->from, options->fps)) {
+    if (options->haveTo &&
+        videoFrameAt(options->to, options->fps) <= videoFrameAt(options->from, options->fps)) {
         *problem = "--to must come after --from (by at least one frame)";
         return false;
     }
@@ -240,7 +239,8 @@ static bool writePng(const char* path, const uint8_t* rgb, int width, int height
 
 static int captureStill(CaptureOptions& options)
 {
-    uint8_t* rgb = static_cast<uint8_t*>(malloc(static_cast<size_t>(options.width) * options.height * 3));
+    uint8_t* rgb =
+        static_cast<uint8_t*>(malloc(static_cast<size_t>(options.width) * options.height * 3));
     if (rgb == nullptr) {
         fprintf(stderr, "werule-capture: no memory for %dx%d\n", options.width, options.height);
         return 1;
@@ -270,11 +270,11 @@ static int captureStill(CaptureOptions& options)
 
 // ------------------------------------------------------------------ video
 // Main thread, one capture a process.
-static volatile sig_atomic_t interrupted = 0;   // SIGINT or SIGTERM arrived
-static char partialPath[4200];   // the output under its temporary name, "" when none
-static char soundPath[4200];     // the WAV handed to ffmpeg, "" when none
-static float videoFlash[REPLAY_MAX_TICKS];   // flashLevel after tick n at [n - 1]
-static const int SHOW_TICKS_GUESS = 160 * 50;   // ticks scanned first for the end cue
+static volatile sig_atomic_t interrupted = 0;  // SIGINT or SIGTERM arrived
+static char partialPath[4200];                 // the output under its temporary name, "" when none
+static char soundPath[4200];                   // the WAV handed to ffmpeg, "" when none
+static float videoFlash[REPLAY_MAX_TICKS];     // flashLevel after tick n at [n - 1]
+static const int SHOW_TICKS_GUESS = 160 * 50;  // ticks scanned first for the end cue
 
 static void noteInterrupt(int)
 {
@@ -336,7 +336,8 @@ static bool claimPartial(const CaptureOptions& options)
         snprintf(partialPath, sizeof partialPath, "%.*s/.%s.partial-%d", folderLength, out, base,
                  static_cast<int>(getpid()));
     } else {
-        snprintf(partialPath, sizeof partialPath, ".%s.partial-%d", base, static_cast<int>(getpid()));
+        snprintf(partialPath, sizeof partialPath, ".%s.partial-%d", base,
+                 static_cast<int>(getpid()));
     }
     if (options.mode == MODE_FRAMES) {
         if (stat(out, &info) == 0 && (!S_ISDIR(info.st_mode) || rmdir(out) != 0)) {
@@ -375,7 +376,8 @@ static bool writeSound(int firstFrame, int endFrame, int fps)
 {
     const int64_t first = videoSampleAt(firstFrame, fps);
     const int64_t count = videoSampleAt(endFrame, fps) - first;
-    int16_t* samples = static_cast<int16_t*>(malloc(static_cast<size_t>(count) * VIDEO_CHANNELS * 2 + 4));
+    int16_t* samples =
+        static_cast<int16_t*>(malloc(static_cast<size_t>(count) * VIDEO_CHANNELS * 2 + 4));
     if (samples == nullptr) {
         return false;
     }
@@ -414,16 +416,17 @@ static bool startFfmpeg(const CaptureOptions& options, Encoder* encoder)
     const char* argv[48];
     int n = 0;
     // The frames come as GL reads them fastest: BGRA, bottom row first.
-    const char* input[] = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats",
-                           "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size,
-                           "-framerate", rate, "-i", "pipe:0", "-f", "wav", "-i", soundPath,
-                           "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip"};
+    const char* input[] = {"ffmpeg", "-hide_banner", "-loglevel", "error",   "-nostats",
+                           "-f",     "rawvideo",     "-pix_fmt",  "bgra",    "-video_size",
+                           size,     "-framerate",   rate,        "-i",      "pipe:0",
+                           "-f",     "wav",          "-i",        soundPath, "-map",
+                           "0:v:0",  "-map",         "1:a:0",     "-vf",     "vflip"};
     // H.264 at a quality that keeps the stars and text sharp; FFV1 in RGB.
-    const char* lossy[] = {"-c:v", "libx264", "-preset", "superfast", "-crf", "16",
-                           "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "256k",
-                           "-movflags", "+faststart", "-f", "mp4"};
-    const char* lossless[] = {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0",
-                              "-c:a", "flac", "-f", "matroska"};
+    const char* lossy[] = {"-c:v",      "libx264",    "-preset", "superfast", "-crf", "16",
+                           "-pix_fmt",  "yuv420p",    "-c:a",    "aac",       "-b:a", "256k",
+                           "-movflags", "+faststart", "-f",      "mp4"};
+    const char* lossless[] = {"-c:v", "ffv1", "-level", "3",  "-pix_fmt",
+                              "bgr0", "-c:a", "flac",   "-f", "matroska"};
     for (const char* word : input) {
         argv[n++] = word;
     }
@@ -446,9 +449,8 @@ static int captureVideo(CaptureOptions& options)
 {
     const int fps = options.fps;
     if (options.mode == MODE_VIDEO && !findProgram("ffmpeg")) {
-        fprintf(stderr,
-                "werule-capture: the ffmpeg program is not in PATH; --video needs it "
-                "(Debian package ffmpeg), --frames does not\n");
+        fprintf(stderr, "werule-capture: the ffmpeg program is not in PATH; --video needs it "
+                        "(Debian package ffmpeg), --frames does not\n");
         return 1;
     }
     if (!claimPartial(options)) {
@@ -551,7 +553,7 @@ static int captureVideo(CaptureOptions& options)
             soundPath[0] = 0;
         }
     } else {
-        soundPath[0] = 0;   // audio.wav belongs to the folder from here on
+        soundPath[0] = 0;  // audio.wav belongs to the folder from here on
     }
     if (problem != nullptr) {
         if (options.mode == MODE_FRAMES) {

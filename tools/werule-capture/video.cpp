@@ -8,9 +8,9 @@
 
 // ------------------------------------------------------------------ state
 // Main thread only.
-static int videoFps = 60;                 // frames a second of show time
-static int videoTicksRun = 0;             // ticks replayed so far
-static const float* videoLevels = nullptr;   // flashLevel after tick n at [n - 1]
+static int videoFps = 60;                   // frames a second of show time
+static int videoTicksRun = 0;               // ticks replayed so far
+static const float* videoLevels = nullptr;  // flashLevel after tick n at [n - 1]
 static int videoLevelCount = 0;
 
 int64_t videoSampleAt(int frame, int fps)

@@ -8,7 +8,7 @@
 
 inline constexpr int VIDEO_MIN_FPS = 1;
 inline constexpr int VIDEO_MAX_FPS = 240;
-inline constexpr int VIDEO_SAMPLE_RATE = 48000;   // Hz, the sound's clock
+inline constexpr int VIDEO_SAMPLE_RATE = 48000;  // Hz, the sound's clock
 inline constexpr int VIDEO_CHANNELS = 2;
 
 // The first sound frame (at VIDEO_SAMPLE_RATE) of picture frame k: k / fps

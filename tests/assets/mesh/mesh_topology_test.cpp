@@ -19,22 +19,27 @@
 
 namespace {
 
-bool indicesInRange(const MeshFile& mesh) {
+bool indicesInRange(const MeshFile& mesh)
+{
     for (const auto& f : mesh.faces)
         for (int32_t i : f)
-            if (i < 0 || i >= MESH_VERTICES) return false;
+            if (i < 0 || i >= MESH_VERTICES)
+                return false;
     return true;
 }
 
 // Uses of each directed edge (from, to).
-std::map<std::pair<int, int>, int> directedEdges(const MeshFile& mesh) {
+std::map<std::pair<int, int>, int> directedEdges(const MeshFile& mesh)
+{
     std::map<std::pair<int, int>, int> uses;
     for (const auto& f : mesh.faces)
-        for (int c = 0; c < 3; ++c) ++uses[{f[size_t(c)], f[size_t((c + 1) % 3)]}];
+        for (int c = 0; c < 3; ++c)
+            ++uses[{f[size_t(c)], f[size_t((c + 1) % 3)]}];
     return uses;
 }
 
-TEST(MeshFile, HasTheFourArraysAndNothingElse) {
+TEST(MeshFile, HasTheFourArraysAndNothingElse)
+{
     const MeshFile& mesh = committedMesh();
     EXPECT_EQ(mesh.size, size_t(56688));
     ASSERT_TRUE(mesh.readOk);
@@ -42,17 +47,21 @@ TEST(MeshFile, HasTheFourArraysAndNothingElse) {
     EXPECT_EQ(mesh.faces.size(), size_t(1580));
 }
 
-TEST(MeshTopology, EveryIndexNamesAVertexAndEveryVertexIsUsed) {
+TEST(MeshTopology, EveryIndexNamesAVertexAndEveryVertexIsUsed)
+{
     const MeshFile& mesh = committedMesh();
     ASSERT_TRUE(mesh.readOk);
     ASSERT_TRUE(indicesInRange(mesh));
     std::vector<int> uses(MESH_VERTICES, 0);
     for (const auto& f : mesh.faces)
-        for (int32_t i : f) ++uses[size_t(i)];
-    for (int v = 0; v < MESH_VERTICES; ++v) EXPECT_GT(uses[size_t(v)], 0) << "vertex " << v;
+        for (int32_t i : f)
+            ++uses[size_t(i)];
+    for (int v = 0; v < MESH_VERTICES; ++v)
+        EXPECT_GT(uses[size_t(v)], 0) << "vertex " << v;
 }
 
-TEST(MeshTopology, NoTriangleRepeatsACornerOrAnotherTriangle) {
+TEST(MeshTopology, NoTriangleRepeatsACornerOrAnotherTriangle)
+{
     const MeshFile& mesh = committedMesh();
     ASSERT_TRUE(mesh.readOk);
     std::set<std::array<int32_t, 3>> seen;
@@ -64,23 +73,27 @@ TEST(MeshTopology, NoTriangleRepeatsACornerOrAnotherTriangle) {
     }
 }
 
-TEST(MeshTopology, EveryEdgeJoinsTwoTrianglesRunningOppositeWays) {
+TEST(MeshTopology, EveryEdgeJoinsTwoTrianglesRunningOppositeWays)
+{
     const MeshFile& mesh = committedMesh();
     ASSERT_TRUE(mesh.readOk);
     ASSERT_TRUE(indicesInRange(mesh));
     auto uses = directedEdges(mesh);
     std::set<std::pair<int, int>> undirected;
     for (const auto& [edge, count] : uses) {
-        EXPECT_EQ(count, 1) << "edge " << edge.first << "-" << edge.second << " runs the same way twice";
+        EXPECT_EQ(count, 1) << "edge " << edge.first << "-" << edge.second
+                            << " runs the same way twice";
         auto twin = uses.find({edge.second, edge.first});
-        EXPECT_TRUE(twin != uses.end()) << "edge " << edge.first << "-" << edge.second << " is a border";
+        EXPECT_TRUE(twin != uses.end())
+            << "edge " << edge.first << "-" << edge.second << " is a border";
         undirected.insert({std::min(edge.first, edge.second), std::max(edge.first, edge.second)});
     }
     EXPECT_EQ(undirected.size(), size_t(2370));
     EXPECT_EQ(uses.size(), size_t(2 * 2370));
 }
 
-TEST(MeshTopology, IsOnePieceOfGenusFive) {
+TEST(MeshTopology, IsOnePieceOfGenusFive)
+{
     const MeshFile& mesh = committedMesh();
     ASSERT_TRUE(mesh.readOk);
     ASSERT_TRUE(indicesInRange(mesh));
@@ -88,7 +101,8 @@ TEST(MeshTopology, IsOnePieceOfGenusFive) {
     std::vector<int> parent(MESH_VERTICES);
     std::iota(parent.begin(), parent.end(), 0);
     auto root = [&parent](int v) {
-        while (parent[size_t(v)] != v) v = parent[size_t(v)] = parent[size_t(parent[size_t(v)])];
+        while (parent[size_t(v)] != v)
+            v = parent[size_t(v)] = parent[size_t(parent[size_t(v)])];
         return v;
     };
     for (const auto& f : mesh.faces)
@@ -98,25 +112,30 @@ TEST(MeshTopology, IsOnePieceOfGenusFive) {
             parent[size_t(root(a))] = root(b);
         }
     int euler = MESH_VERTICES - int(edges.size()) + MESH_FACES;
-    EXPECT_EQ(euler, -8);   // 2 - 2 * genus
+    EXPECT_EQ(euler, -8);  // 2 - 2 * genus
     std::set<int> pieces;
-    for (int v = 0; v < MESH_VERTICES; ++v) pieces.insert(root(v));
+    for (int v = 0; v < MESH_VERTICES; ++v)
+        pieces.insert(root(v));
     EXPECT_EQ(pieces.size(), size_t(1));
 }
 
-TEST(MeshGenerator, RemakesTheCommittedFileByteForByte) {
+TEST(MeshGenerator, RemakesTheCommittedFileByteForByte)
+{
     std::string path = testing::TempDir() + "mesh_regenerated.bin";
     std::string command = std::string(WERULE_GEN_MESH) + " " + path;
     ASSERT_EQ(std::system(command.c_str()), 0);
-    std::ifstream made(path, std::ios::binary), committed(std::string(WERULE_ASSETS_DIR) + "/mesh.bin", std::ios::binary);
+    std::ifstream made(path, std::ios::binary),
+        committed(std::string(WERULE_ASSETS_DIR) + "/mesh.bin", std::ios::binary);
     std::string madeBytes((std::istreambuf_iterator<char>(made)), std::istreambuf_iterator<char>());
-    std::string committedBytes((std::istreambuf_iterator<char>(committed)), std::istreambuf_iterator<char>());
+    std::string committedBytes((std::istreambuf_iterator<char>(committed)),
+                               std::istreambuf_iterator<char>());
     EXPECT_EQ(madeBytes.size(), MESH_BYTES);
     EXPECT_TRUE(madeBytes == committedBytes) << "run gen-mesh assets/mesh.bin";
     std::remove(path.c_str());
 }
 
-TEST(MeshGenerator, RefusesAMissingOutputName) {
+TEST(MeshGenerator, RefusesAMissingOutputName)
+{
     std::string command = std::string(WERULE_GEN_MESH) + " 2>/dev/null";
     int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);

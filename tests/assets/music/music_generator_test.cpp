@@ -10,17 +10,21 @@
 
 namespace {
 
-std::vector<uint8_t> readAll(const std::string& path) {
+std::vector<uint8_t> readAll(const std::string& path)
+{
     std::vector<uint8_t> bytes;
     FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return bytes;
+    if (!in)
+        return bytes;
     int c;
-    while ((c = std::fgetc(in)) != EOF) bytes.push_back(uint8_t(c));
+    while ((c = std::fgetc(in)) != EOF)
+        bytes.push_back(uint8_t(c));
     std::fclose(in);
     return bytes;
 }
 
-TEST(MusicGenerator, RemakesTheCommittedModuleExactly) {
+TEST(MusicGenerator, RemakesTheCommittedModuleExactly)
+{
     char dir[] = "/tmp/gen-music-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string out = std::string(dir) + "/music.it";
@@ -33,11 +37,13 @@ TEST(MusicGenerator, RemakesTheCommittedModuleExactly) {
     ASSERT_FALSE(committed.empty());
     ASSERT_EQ(made.size(), committed.size());
     size_t first = 0;
-    while (first < made.size() && made[first] == committed[first]) first++;
+    while (first < made.size() && made[first] == committed[first])
+        first++;
     EXPECT_EQ(first, made.size()) << "first difference at byte " << first;
 }
 
-TEST(MusicGenerator, RefusesAMissingOutputPath) {
+TEST(MusicGenerator, RefusesAMissingOutputPath)
+{
     std::string command = std::string("'") + WERULE_GEN_MUSIC + "' >/dev/null 2>&1";
     EXPECT_NE(std::system(command.c_str()), 0);
     command = std::string("'") + WERULE_GEN_MUSIC + "' /nonexistent-dir/music.it >/dev/null 2>&1";

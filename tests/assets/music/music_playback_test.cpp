@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int RATE = 44100;
-constexpr int CHUNK = 32;             // frames per read: position resolution 0.7 ms
+constexpr int CHUNK = 32;                 // frames per read: position resolution 0.7 ms
 constexpr double RENDER_SECONDS = 152.0;  // past the end, into the second pass
 const int FLASH_ORDERS[7] = {15, 17, 21, 23, 25, 27, 29};
 
@@ -26,25 +26,31 @@ struct LoadMessages {
     std::vector<int> errors;
 };
 
-void recordLog(const char* message, void* user) {
+void recordLog(const char* message, void* user)
+{
     static_cast<LoadMessages*>(user)->log.push_back(message ? message : "");
 }
 
-int recordError(int error, void* user) {
+int recordError(int error, void* user)
+{
     static_cast<LoadMessages*>(user)->errors.push_back(error);
     return OPENMPT_ERROR_FUNC_RESULT_NONE;
 }
 
-openmpt_module* loadModule(const std::vector<uint8_t>& bytes, LoadMessages* messages) {
+openmpt_module* loadModule(const std::vector<uint8_t>& bytes, LoadMessages* messages)
+{
     int error = 0;
     const char* errorMessage = nullptr;
-    openmpt_module* module = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), recordLog, messages, recordError, messages, &error, &errorMessage, nullptr);
-    if (errorMessage) openmpt_free_string(errorMessage);
+    openmpt_module* module =
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), recordLog, messages,
+                                           recordError, messages, &error, &errorMessage, nullptr);
+    if (errorMessage)
+        openmpt_free_string(errorMessage);
     return module;
 }
 
-std::string metadata(openmpt_module* module, const char* key) {
+std::string metadata(openmpt_module* module, const char* key)
+{
     const char* value = openmpt_module_get_metadata(module, key);
     std::string text = value ? value : "";
     openmpt_free_string(value);
@@ -64,23 +70,26 @@ struct RowVisit {
 struct Render {
     bool loaded = false;
     std::vector<RowVisit> visits;
-    float channelLoudest[13] = {};   // highest VU each channel reached in the first pass
-    float peak = 0.0f;               // largest sample magnitude
-    long int16Clipped = 0;           // int16 render: samples at full scale
+    float channelLoudest[13] = {};  // highest VU each channel reached in the first pass
+    float peak = 0.0f;              // largest sample magnitude
+    long int16Clipped = 0;          // int16 render: samples at full scale
     double durationSeconds = 0.0;
-    int firstPassVisits = 0;         // visits before the loop back to order 0
+    int firstPassVisits = 0;  // visits before the loop back to order 0
 };
 
 Render render;
 ItFile file;
 
-void renderModule() {
+void renderModule()
+{
     std::vector<uint8_t> bytes = readCommittedModule();
     std::string error;
-    if (!readItFile(bytes, &file, &error)) return;
+    if (!readItFile(bytes, &file, &error))
+        return;
     LoadMessages messages;
     openmpt_module* module = loadModule(bytes, &messages);
-    if (!module) return;
+    if (!module)
+        return;
     render.loaded = true;
     render.durationSeconds = openmpt_module_get_duration_seconds(module);
     openmpt_module_set_repeat_count(module, -1);
@@ -89,10 +98,12 @@ void renderModule() {
     bool looped = false;
     while (total < long(RENDER_SECONDS * RATE)) {
         size_t got = openmpt_module_read_interleaved_float_stereo(module, RATE, CHUNK, buffer);
-        if (got == 0) break;
+        if (got == 0)
+            break;
         int order = openmpt_module_get_current_order(module);
         int row = openmpt_module_get_current_row(module);
-        if (render.visits.empty() || render.visits.back().order != order || render.visits.back().row != row) {
+        if (render.visits.empty() || render.visits.back().order != order ||
+            render.visits.back().row != row) {
             if (!render.visits.empty() && order == 0 && row == 0 && !looped) {
                 looped = true;
                 render.firstPassVisits = int(render.visits.size());
@@ -108,10 +119,13 @@ void renderModule() {
         render.peak = std::fmax(render.peak, visit.peak);
         if (!looped)
             for (int c = 0; c < 13; c++)
-                render.channelLoudest[c] = std::fmax(render.channelLoudest[c], openmpt_module_get_current_channel_vu_mono(module, c));
+                render.channelLoudest[c] =
+                    std::fmax(render.channelLoudest[c],
+                              openmpt_module_get_current_channel_vu_mono(module, c));
         total += long(got);
     }
-    if (!looped) render.firstPassVisits = int(render.visits.size());
+    if (!looped)
+        render.firstPassVisits = int(render.visits.size());
     openmpt_module_destroy(module);
 
     // The same once more through the 16-bit renderer the show's sound layer uses.
@@ -120,19 +134,23 @@ void renderModule() {
     size_t got;
     while ((got = openmpt_module_read_interleaved_stereo(module, RATE, 1024, samples)) > 0)
         for (size_t i = 0; i < 2 * got; i++)
-            if (samples[i] >= 32767 || samples[i] <= -32767) render.int16Clipped++;
+            if (samples[i] >= 32767 || samples[i] <= -32767)
+                render.int16Clipped++;
     openmpt_module_destroy(module);
 }
 
 class MusicPlayback : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!render.loaded) renderModule();
+  protected:
+    static void SetUpTestSuite()
+    {
+        if (!render.loaded)
+            renderModule();
     }
 };
 
 // Seconds from the start at which the first pass reaches (order, row); -1 if never.
-double secondsAt(int order, int row) {
+double secondsAt(int order, int row)
+{
     for (int i = 0; i < render.firstPassVisits; i++)
         if (render.visits[size_t(i)].order == order && render.visits[size_t(i)].row == row)
             return double(render.visits[size_t(i)].startFrame) / RATE;
@@ -141,23 +159,28 @@ double secondsAt(int order, int row) {
 
 // Nominal seconds to (order, row): the rows played before it at
 // speed * 2.5 / tempo seconds a row.
-double nominalSecondsAt(int order, int row) {
+double nominalSecondsAt(int order, int row)
+{
     int rows = row;
-    for (int o = 0; o < order; o++) rows += rowsPlayed(file, file.orders[size_t(o)]);
+    for (int o = 0; o < order; o++)
+        rows += rowsPlayed(file, file.orders[size_t(o)]);
     return rows * file.speed * 2.5 / file.tempo;
 }
 
-double rmsDecibels(double sumSquares, long frames) {
+double rmsDecibels(double sumSquares, long frames)
+{
     return frames > 0 ? 10.0 * std::log10(sumSquares / (2.0 * double(frames)) + 1e-20) : -200.0;
 }
 
-TEST(MusicLoad, LibopenmptLoadsFromMemoryWithoutAWord) {
+TEST(MusicLoad, LibopenmptLoadsFromMemoryWithoutAWord)
+{
     std::vector<uint8_t> bytes = readCommittedModule();
     ASSERT_FALSE(bytes.empty());
     LoadMessages messages;
     openmpt_module* module = loadModule(bytes, &messages);
     ASSERT_NE(module, nullptr);
-    EXPECT_TRUE(messages.log.empty()) << messages.log.size() << " log lines, first: " << messages.log[0];
+    EXPECT_TRUE(messages.log.empty())
+        << messages.log.size() << " log lines, first: " << messages.log[0];
     EXPECT_TRUE(messages.errors.empty());
     EXPECT_EQ(metadata(module, "warnings"), "");
     EXPECT_EQ(metadata(module, "type"), "it");
@@ -165,11 +188,13 @@ TEST(MusicLoad, LibopenmptLoadsFromMemoryWithoutAWord) {
     EXPECT_EQ(openmpt_module_get_num_orders(module), 30);
     EXPECT_EQ(openmpt_module_get_num_patterns(module), 14);
     EXPECT_EQ(openmpt_module_get_num_channels(module), 13);
-    for (int p = 0; p < 14; p++) EXPECT_EQ(openmpt_module_get_pattern_num_rows(module, p), 64);
+    for (int p = 0; p < 14; p++)
+        EXPECT_EQ(openmpt_module_get_pattern_num_rows(module, p), 64);
     openmpt_module_destroy(module);
 }
 
-TEST(MusicLoad, TheRecorderHearsWhatLibopenmptSaysAboutABrokenModule) {
+TEST(MusicLoad, TheRecorderHearsWhatLibopenmptSaysAboutABrokenModule)
+{
     // Guards the check above: a module cut inside its header must be refused
     // through the recording callbacks, so silence there means a clean load.
     std::vector<uint8_t> bytes = readCommittedModule();
@@ -178,11 +203,13 @@ TEST(MusicLoad, TheRecorderHearsWhatLibopenmptSaysAboutABrokenModule) {
     LoadMessages messages;
     openmpt_module* module = loadModule(bytes, &messages);
     EXPECT_EQ(module, nullptr);
-    if (module) openmpt_module_destroy(module);
+    if (module)
+        openmpt_module_destroy(module);
     EXPECT_FALSE(messages.log.empty() && messages.errors.empty());
 }
 
-TEST_F(MusicPlayback, RowsLastAbout77MillisecondsEverywhere) {
+TEST_F(MusicPlayback, RowsLastAbout77MillisecondsEverywhere)
+{
     ASSERT_TRUE(render.loaded);
     ASSERT_GT(render.firstPassVisits, 1000);
     long shortest = 1L << 40, longest = 0;
@@ -198,10 +225,12 @@ TEST_F(MusicPlayback, RowsLastAbout77MillisecondsEverywhere) {
     EXPECT_NEAR(render.durationSeconds, nominalSecondsAt(30, 0), 0.3);
 }
 
-TEST_F(MusicPlayback, FirstPassVisitsEveryRowOfTheOrderListInTurn) {
+TEST_F(MusicPlayback, FirstPassVisitsEveryRowOfTheOrderListInTurn)
+{
     ASSERT_TRUE(render.loaded);
     int expected = 0;
-    for (int o = 0; o < 30; o++) expected += rowsPlayed(file, file.orders[size_t(o)]);
+    for (int o = 0; o < 30; o++)
+        expected += rowsPlayed(file, file.orders[size_t(o)]);
     ASSERT_EQ(render.firstPassVisits, expected);
     int i = 0;
     for (int o = 0; o < 30; o++)
@@ -211,12 +240,14 @@ TEST_F(MusicPlayback, FirstPassVisitsEveryRowOfTheOrderListInTurn) {
         }
 }
 
-TEST_F(MusicPlayback, CuePositionsComeAtTheShowsTimes) {
+TEST_F(MusicPlayback, CuePositionsComeAtTheShowsTimes)
+{
     ASSERT_TRUE(render.loaded);
     for (int order : FLASH_ORDERS)
         for (int row : {52, 56}) {
             double at = secondsAt(order, row);
-            EXPECT_NEAR(at, nominalSecondsAt(order, row), 0.2) << "order " << order << " row " << row;
+            EXPECT_NEAR(at, nominalSecondsAt(order, row), 0.2)
+                << "order " << order << " row " << row;
             std::printf("flash cue order %2d row %d at %.3f s\n", order, row, at);
         }
     double first = secondsAt(15, 52), end = secondsAt(29, 62);
@@ -225,9 +256,11 @@ TEST_F(MusicPlayback, CuePositionsComeAtTheShowsTimes) {
     EXPECT_NEAR(end, 144.15, 0.15);
 }
 
-TEST_F(MusicPlayback, LoopsBackToTheFirstOrderAfterTheLast) {
+TEST_F(MusicPlayback, LoopsBackToTheFirstOrderAfterTheLast)
+{
     ASSERT_TRUE(render.loaded);
-    ASSERT_LT(size_t(render.firstPassVisits), render.visits.size()) << "the render never came back to order 0";
+    ASSERT_LT(size_t(render.firstPassVisits), render.visits.size())
+        << "the render never came back to order 0";
     const RowVisit& last = render.visits[size_t(render.firstPassVisits) - 1];
     EXPECT_EQ(last.order, 29);
     EXPECT_EQ(last.row, 63);
@@ -239,7 +272,8 @@ TEST_F(MusicPlayback, LoopsBackToTheFirstOrderAfterTheLast) {
     EXPECT_EQ(render.visits[size_t(render.firstPassVisits) + 48].order, 1);
 }
 
-TEST_F(MusicPlayback, EverySectionSoundsAndNothingClips) {
+TEST_F(MusicPlayback, EverySectionSoundsAndNothingClips)
+{
     ASSERT_TRUE(render.loaded);
     std::printf("order pattern  rms dBFS  peak\n");
     for (int o = 0; o < 30; o++) {
@@ -265,7 +299,8 @@ TEST_F(MusicPlayback, EverySectionSoundsAndNothingClips) {
     }
 }
 
-TEST_F(MusicPlayback, FlashRowsAreAccentsOverTheRowsBefore) {
+TEST_F(MusicPlayback, FlashRowsAreAccentsOverTheRowsBefore)
+{
     ASSERT_TRUE(render.loaded);
     for (int order : FLASH_ORDERS) {
         // Loudness of the rows 44..51 before the first accent against rows 52..59.
@@ -274,16 +309,26 @@ TEST_F(MusicPlayback, FlashRowsAreAccentsOverTheRowsBefore) {
         float accentPeak = 0.0f, orderPeak = 0.0f;
         for (int i = 0; i < render.firstPassVisits; i++) {
             const RowVisit& v = render.visits[size_t(i)];
-            if (v.order != order) continue;
+            if (v.order != order)
+                continue;
             orderPeak = std::fmax(orderPeak, v.peak);
-            if (v.row >= 44 && v.row < 52) { before += v.sumSquares; beforeFrames += v.frames; }
-            if (v.row >= 52 && v.row < 60) { accent += v.sumSquares; accentFrames += v.frames; accentPeak = std::fmax(accentPeak, v.peak); }
+            if (v.row >= 44 && v.row < 52) {
+                before += v.sumSquares;
+                beforeFrames += v.frames;
+            }
+            if (v.row >= 52 && v.row < 60) {
+                accent += v.sumSquares;
+                accentFrames += v.frames;
+                accentPeak = std::fmax(accentPeak, v.peak);
+            }
         }
         double rise = rmsDecibels(accent, accentFrames) - rmsDecibels(before, beforeFrames);
-        std::printf("order %d: accents %.1f dB over the rows before, peak %.3f of the order's %.3f\n",
-                    order, rise, double(accentPeak), double(orderPeak));
+        std::printf(
+            "order %d: accents %.1f dB over the rows before, peak %.3f of the order's %.3f\n",
+            order, rise, double(accentPeak), double(orderPeak));
         EXPECT_GT(rise, 2.0) << "order " << order;
-        EXPECT_GE(accentPeak, orderPeak * 0.999f) << "order " << order << ": the accents are not its loudest moment";
+        EXPECT_GE(accentPeak, orderPeak * 0.999f)
+            << "order " << order << ": the accents are not its loudest moment";
     }
 }
 

@@ -7,13 +7,14 @@
 namespace {
 
 // Order entries in playing order, the end marker excluded.
-const int ORDERS[30] = {0, 1, 2, 3, 4, 5, 6, 7, 7, 8, 8, 7, 9, 10, 11, 12, 11, 12, 3, 4,
-                        11, 12, 11, 12, 11, 12, 11, 12, 3, 13};
+const int ORDERS[30] = {0,  1,  2,  3, 4, 5,  6,  7,  7,  8,  8,  7,  9,  10, 11,
+                        12, 11, 12, 3, 4, 11, 12, 11, 12, 11, 12, 11, 12, 3,  13};
 const int FLASH_ORDERS[7] = {15, 17, 21, 23, 25, 27, 29};
 
 class MusicFile : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
+  protected:
+    static void SetUpTestSuite()
+    {
         std::vector<uint8_t> bytes = readCommittedModule();
         readOk = readItFile(bytes, &file, &readError);
     }
@@ -25,14 +26,16 @@ ItFile MusicFile::file;
 bool MusicFile::readOk;
 std::string MusicFile::readError;
 
-TEST_F(MusicFile, HeaderHoldsTheShowsPlaybackSettings) {
+TEST_F(MusicFile, HeaderHoldsTheShowsPlaybackSettings)
+{
     ASSERT_TRUE(readOk) << readError;
     EXPECT_EQ(file.magic, "IMPM");
     EXPECT_EQ(file.orderCount, 31);
     EXPECT_EQ(file.patternCount, 14);
     EXPECT_TRUE(file.flags & 1) << "stereo";
     EXPECT_TRUE(file.flags & 4) << "instrument mode";
-    EXPECT_EQ(file.flags & ~0x002D, 0) << "no flag beyond stereo, instruments, linear slides, linked G";
+    EXPECT_EQ(file.flags & ~0x002D, 0)
+        << "no flag beyond stereo, instruments, linear slides, linked G";
     EXPECT_GE(file.compatibleWith, 0x0200) << "instrument headers in the 2.x layout";
     EXPECT_EQ(file.globalVolume, 128);
     EXPECT_EQ(file.speed, 5);
@@ -41,7 +44,8 @@ TEST_F(MusicFile, HeaderHoldsTheShowsPlaybackSettings) {
     EXPECT_GT(file.sampleCount, 0);
 }
 
-TEST_F(MusicFile, ChannelsOneToThirteenAreCentredTheRestDisabled) {
+TEST_F(MusicFile, ChannelsOneToThirteenAreCentredTheRestDisabled)
+{
     ASSERT_TRUE(readOk) << readError;
     for (int c = 0; c < 64; c++) {
         EXPECT_EQ(file.channelPan[c], c < 13 ? 32 : 255) << "channel " << c + 1;
@@ -49,14 +53,17 @@ TEST_F(MusicFile, ChannelsOneToThirteenAreCentredTheRestDisabled) {
     }
 }
 
-TEST_F(MusicFile, OrderListIsTheShowsThirtyEntriesThenTheEndMarker) {
+TEST_F(MusicFile, OrderListIsTheShowsThirtyEntriesThenTheEndMarker)
+{
     ASSERT_TRUE(readOk) << readError;
     ASSERT_EQ(file.orders.size(), 31u);
-    for (int i = 0; i < 30; i++) EXPECT_EQ(file.orders[size_t(i)], ORDERS[i]) << "order " << i;
+    for (int i = 0; i < 30; i++)
+        EXPECT_EQ(file.orders[size_t(i)], ORDERS[i]) << "order " << i;
     EXPECT_EQ(file.orders[30], 255);
 }
 
-TEST_F(MusicFile, PatternsHave64RowsAndBreakOnRow47OnlyWhereTheShowExpects) {
+TEST_F(MusicFile, PatternsHave64RowsAndBreakOnRow47OnlyWhereTheShowExpects)
+{
     ASSERT_TRUE(readOk) << readError;
     for (int p = 0; p < 14; p++) {
         const ItPattern& pattern = file.patterns[size_t(p)];
@@ -67,7 +74,8 @@ TEST_F(MusicFile, PatternsHave64RowsAndBreakOnRow47OnlyWhereTheShowExpects) {
                 const ItCell& cell = pattern.at(row, c);
                 if (c >= 13) {
                     EXPECT_TRUE(cell.note < 0 && cell.instrument == 0 && cell.command == 0)
-                        << "disabled channel " << c + 1 << " used in pattern " << p << " row " << row;
+                        << "disabled channel " << c + 1 << " used in pattern " << p << " row "
+                        << row;
                 }
                 if (cell.command == 3) {
                     EXPECT_TRUE(shortened && row == 47 && cell.param == 0)
@@ -79,18 +87,21 @@ TEST_F(MusicFile, PatternsHave64RowsAndBreakOnRow47OnlyWhereTheShowExpects) {
     }
 }
 
-TEST_F(MusicFile, NothingButSpeedFiveOnPatternOneChangesTheRowLength) {
+TEST_F(MusicFile, NothingButSpeedFiveOnPatternOneChangesTheRowLength)
+{
     ASSERT_TRUE(readOk) << readError;
     for (int p = 0; p < 14; p++) {
         const ItPattern& pattern = file.patterns[size_t(p)];
         for (int row = 0; row < pattern.rows; row++)
             for (int c = 0; c < 64; c++) {
                 const ItCell& cell = pattern.at(row, c);
-                bool speed = cell.command == 1;                       // Axx
-                bool tempo = cell.command == 20;                      // Txx
-                bool delay = cell.command == 19 && ((cell.param >> 4) == 0x6 || (cell.param >> 4) == 0xE);  // S6x, SEx
+                bool speed = cell.command == 1;   // Axx
+                bool tempo = cell.command == 20;  // Txx
+                bool delay = cell.command == 19 &&
+                             ((cell.param >> 4) == 0x6 || (cell.param >> 4) == 0xE);  // S6x, SEx
                 if (speed) {
-                    EXPECT_TRUE(p == 1 && row == 0 && cell.param == 5) << "speed in pattern " << p << " row " << row;
+                    EXPECT_TRUE(p == 1 && row == 0 && cell.param == 5)
+                        << "speed in pattern " << p << " row " << row;
                 }
                 EXPECT_FALSE(tempo) << "tempo in pattern " << p << " row " << row;
                 EXPECT_FALSE(delay) << "row delay in pattern " << p << " row " << row;
@@ -99,10 +110,12 @@ TEST_F(MusicFile, NothingButSpeedFiveOnPatternOneChangesTheRowLength) {
 }
 
 // The three conditions the show's cues rest on.
-TEST_F(MusicFile, CueOrdersExistWithTheirRows) {
+TEST_F(MusicFile, CueOrdersExistWithTheirRows)
+{
     ASSERT_TRUE(readOk) << readError;
     int playable = 0;
-    while (playable < int(file.orders.size()) && file.orders[size_t(playable)] != 255) playable++;
+    while (playable < int(file.orders.size()) && file.orders[size_t(playable)] != 255)
+        playable++;
     for (int order : FLASH_ORDERS) {
         ASSERT_LT(order, playable);
         EXPECT_GE(rowsPlayed(file, file.orders[size_t(order)]), 57) << "order " << order;
@@ -112,12 +125,14 @@ TEST_F(MusicFile, CueOrdersExistWithTheirRows) {
     EXPECT_GT(rowSeconds, 0.020);
 }
 
-TEST_F(MusicFile, SamplesAreSignedUncompressedAndLoopInsideTheirData) {
+TEST_F(MusicFile, SamplesAreSignedUncompressedAndLoopInsideTheirData)
+{
     ASSERT_TRUE(readOk) << readError;
     bool eightBit = false, sixteenBit = false, stereo = false;
     for (size_t i = 0; i < file.samples.size(); i++) {
         const ItSample& s = file.samples[i];
-        if (!(s.flags & 1)) continue;
+        if (!(s.flags & 1))
+            continue;
         EXPECT_EQ(s.convert & 1, 1) << "sample " << i + 1 << " signed";
         EXPECT_EQ(s.flags & 8, 0) << "sample " << i + 1 << " compressed";
         EXPECT_GT(s.length, 0u);
@@ -127,7 +142,8 @@ TEST_F(MusicFile, SamplesAreSignedUncompressedAndLoopInsideTheirData) {
             EXPECT_LE(s.loopEnd, s.length) << "sample " << i + 1;
         }
         (s.flags & 2 ? sixteenBit : eightBit) = true;
-        if (s.flags & 4) stereo = true;
+        if (s.flags & 4)
+            stereo = true;
     }
     EXPECT_TRUE(eightBit && sixteenBit && stereo) << "8-bit, 16-bit and stereo samples";
     for (size_t i = 0; i < file.instruments.size(); i++)
@@ -135,20 +151,23 @@ TEST_F(MusicFile, SamplesAreSignedUncompressedAndLoopInsideTheirData) {
             int s = file.instruments[i].keyboardSamples[n];
             ASSERT_LE(s, int(file.samples.size())) << "instrument " << i + 1;
             if (s) {
-                EXPECT_TRUE(file.samples[size_t(s - 1)].flags & 1) << "instrument " << i + 1 << " plays an empty sample";
+                EXPECT_TRUE(file.samples[size_t(s - 1)].flags & 1)
+                    << "instrument " << i + 1 << " plays an empty sample";
             }
         }
 }
 
 // Every note names an instrument that exists.
-TEST_F(MusicFile, NotesUseExistingInstruments) {
+TEST_F(MusicFile, NotesUseExistingInstruments)
+{
     ASSERT_TRUE(readOk) << readError;
     for (int p = 0; p < 14; p++) {
         const ItPattern& pattern = file.patterns[size_t(p)];
         for (int row = 0; row < pattern.rows; row++)
             for (int c = 0; c < 13; c++) {
                 const ItCell& cell = pattern.at(row, c);
-                EXPECT_LE(cell.instrument, int(file.instruments.size())) << "pattern " << p << " row " << row;
+                EXPECT_LE(cell.instrument, int(file.instruments.size()))
+                    << "pattern " << p << " row " << row;
                 if (cell.note >= 0 && cell.note < 120) {
                     EXPECT_GT(cell.instrument, 0) << "pattern " << p << " row " << row;
                 }

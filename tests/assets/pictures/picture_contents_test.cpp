@@ -11,42 +11,59 @@ namespace {
 
 const int SIDE = 256;
 
-bool isKeyGrey(Rgb p) { return p.r == 231 && p.g == 231 && p.b == 231; }
-bool isBlack(Rgb p) { return p.r == 0 && p.g == 0 && p.b == 0; }
+bool isKeyGrey(Rgb p)
+{
+    return p.r == 231 && p.g == 231 && p.b == 231;
+}
+bool isBlack(Rgb p)
+{
+    return p.r == 0 && p.g == 0 && p.b == 0;
+}
 
 // A run of file rows in which some pixel passes a test.
 struct Band {
-    int first, last;   // file rows, inclusive
-    int height() const { return last - first + 1; }
+    int first, last;  // file rows, inclusive
+    int height() const
+    {
+        return last - first + 1;
+    }
 };
 
-std::vector<Band> rowBands(const PngFacts& facts, int left, int right, const std::function<bool(Rgb)>& marked) {
+std::vector<Band> rowBands(const PngFacts& facts, int left, int right,
+                           const std::function<bool(Rgb)>& marked)
+{
     std::vector<Band> bands;
     bool open = false;
     for (int y = 0; y < SIDE; ++y) {
         bool any = false;
-        for (int x = left; x < right && !any; ++x) any = marked(pixelAt(facts, x, y));
-        if (any && !open) bands.push_back({y, y});
-        if (any) bands.back().last = y;
+        for (int x = left; x < right && !any; ++x)
+            any = marked(pixelAt(facts, x, y));
+        if (any && !open)
+            bands.push_back({y, y});
+        if (any)
+            bands.back().last = y;
         open = any;
     }
     return bands;
 }
 
 // The band with the most rows; among equals the first.
-size_t tallestBand(const std::vector<Band>& bands) {
+size_t tallestBand(const std::vector<Band>& bands)
+{
     size_t best = 0;
     for (size_t i = 1; i < bands.size(); ++i)
-        if (bands[i].height() > bands[best].height()) best = i;
+        if (bands[i].height() > bands[best].height())
+            best = i;
     return best;
 }
 
 // The logo's outer box: everything that is not key grey.
 struct Box {
-    int left, top, right, bottom;   // inclusive
+    int left, top, right, bottom;  // inclusive
 };
 
-Box outerBox(const PngFacts& facts) {
+Box outerBox(const PngFacts& facts)
+{
     Box box = {SIDE, SIDE, -1, -1};
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x)
@@ -57,7 +74,8 @@ Box outerBox(const PngFacts& facts) {
     return box;
 }
 
-TEST(CheckerPicture, IsEightByEightSquaresOf32PixelsTopLeftWhite) {
+TEST(CheckerPicture, IsEightByEightSquaresOf32PixelsTopLeftWhite)
+{
     const PngFacts& facts = pictureFacts("checker.png");
     ASSERT_TRUE(facts.pixelsOk);
     for (int y = 0; y < SIDE; ++y)
@@ -68,7 +86,8 @@ TEST(CheckerPicture, IsEightByEightSquaresOf32PixelsTopLeftWhite) {
         }
 }
 
-TEST(FlarePicture, IsAWhiteStarFadingToPureBlackBeforeTheEdges) {
+TEST(FlarePicture, IsAWhiteStarFadingToPureBlackBeforeTheEdges)
+{
     const PngFacts& facts = pictureFacts("flare.png");
     ASSERT_TRUE(facts.pixelsOk);
     int centreMin = 255;
@@ -89,7 +108,8 @@ TEST(FlarePicture, IsAWhiteStarFadingToPureBlackBeforeTheEdges) {
         }
 }
 
-TEST(FlarePicture, HasManyThinRays) {
+TEST(FlarePicture, HasManyThinRays)
+{
     const PngFacts& facts = pictureFacts("flare.png");
     ASSERT_TRUE(facts.pixelsOk);
     // Brightness around a circle well outside the core: each ray is a peak
@@ -99,21 +119,25 @@ TEST(FlarePicture, HasManyThinRays) {
     int darkest = 255, darkestAt = 0;
     for (int i = 0; i < STEPS; ++i) {
         double angle = 2.0 * M_PI * i / STEPS;
-        int x = int(std::lround(127.5 + 40.0 * std::cos(angle))), y = int(std::lround(127.5 + 40.0 * std::sin(angle)));
+        int x = int(std::lround(127.5 + 40.0 * std::cos(angle))),
+            y = int(std::lround(127.5 + 40.0 * std::sin(angle)));
         ring[size_t(i)] = pixelAt(facts, x, y).r;
-        if (ring[size_t(i)] < darkest) darkest = ring[size_t(i)], darkestAt = i;
+        if (ring[size_t(i)] < darkest)
+            darkest = ring[size_t(i)], darkestAt = i;
     }
     int rays = 0;
     bool inRay = false;
-    for (int step = 0; step < STEPS; ++step) {   // from the darkest point, so no ray is split
+    for (int step = 0; step < STEPS; ++step) {  // from the darkest point, so no ray is split
         bool bright = ring[size_t((darkestAt + step) % STEPS)] > darkest + 16;
-        if (bright && !inRay) ++rays;
+        if (bright && !inRay)
+            ++rays;
         inRay = bright;
     }
     EXPECT_GE(rays, 12);
 }
 
-TEST(LogoPicture, FramedLetteringOnAnExactKeyGreySurround) {
+TEST(LogoPicture, FramedLetteringOnAnExactKeyGreySurround)
+{
     const PngFacts& facts = pictureFacts("logo.png");
     ASSERT_TRUE(facts.pixelsOk);
     // The frame is the box around everything that is not the key grey.
@@ -145,7 +169,8 @@ TEST(LogoPicture, FramedLetteringOnAnExactKeyGreySurround) {
 // down. Upright, the big title sits above the smaller strap line, in the
 // far half of the logo that is always in view: so in the file the title is
 // the last line of lettering, and the lettering lies mostly in the last rows.
-TEST(LogoPicture, IsStoredUpsideDown) {
+TEST(LogoPicture, IsStoredUpsideDown)
+{
     const PngFacts& facts = pictureFacts("logo.png");
     ASSERT_TRUE(facts.pixelsOk);
     Box outer = outerBox(facts);
@@ -158,7 +183,8 @@ TEST(LogoPicture, IsStoredUpsideDown) {
     std::vector<Band> lettering;
     double inkRows = 0, ink = 0;
     for (const Band& band : bands) {
-        if (band.first == outer.top || band.last == outer.bottom || band.height() < 8) continue;
+        if (band.first == outer.top || band.last == outer.bottom || band.height() < 8)
+            continue;
         lettering.push_back(band);
         ink += band.height();
         inkRows += band.height() * (band.first + band.last) / 2.0;
@@ -168,7 +194,8 @@ TEST(LogoPicture, IsStoredUpsideDown) {
     EXPECT_GT(inkRows / ink, (outer.top + outer.bottom) / 2.0);
 }
 
-TEST(BackdropPicture, IsDarkBlueAndCloudy) {
+TEST(BackdropPicture, IsDarkBlueAndCloudy)
+{
     const PngFacts& facts = pictureFacts("backdrop.png");
     ASSERT_TRUE(facts.pixelsOk);
     double sum[3] = {0, 0, 0}, sumSquares = 0;
@@ -189,7 +216,8 @@ TEST(BackdropPicture, IsDarkBlueAndCloudy) {
 
 class TextPanel : public testing::TestWithParam<const char*> {};
 
-TEST_P(TextPanel, BlueWhiteTextOnExactBlack) {
+TEST_P(TextPanel, BlueWhiteTextOnExactBlack)
+{
     const PngFacts& facts = pictureFacts(GetParam());
     ASSERT_TRUE(facts.pixelsOk);
     int black = 0, nearWhite = 0;
@@ -213,7 +241,8 @@ TEST_P(TextPanel, BlueWhiteTextOnExactBlack) {
 
 // Several separate lines; the heading, set larger than the rest, is the
 // picture's top line and so the file's last.
-TEST_P(TextPanel, LinesStoredUpsideDownWithTheHeadingLast) {
+TEST_P(TextPanel, LinesStoredUpsideDownWithTheHeadingLast)
+{
     const PngFacts& facts = pictureFacts(GetParam());
     ASSERT_TRUE(facts.pixelsOk);
     std::vector<Band> lines = rowBands(facts, 0, SIDE, [](Rgb p) { return p.r > 128; });
@@ -227,22 +256,26 @@ INSTANTIATE_TEST_SUITE_P(Assets, TextPanel, testing::Values("greetings.png", "cr
                              return name.substr(0, name.find('.'));
                          });
 
-TEST(PhotoPicture, PortraitOnWhiteStoredUpsideDown) {
+TEST(PhotoPicture, PortraitOnWhiteStoredUpsideDown)
+{
     const PngFacts& facts = pictureFacts("photo.png");
     ASSERT_TRUE(facts.pixelsOk);
     auto isWhite = [](Rgb p) { return p.r == 255 && p.g == 255 && p.b == 255; };
     // Above the head (the file's last rows) there is only the white ground.
     for (int y = SIDE - 8; y < SIDE; ++y)
-        for (int x = 0; x < SIDE; ++x) ASSERT_TRUE(isWhite(pixelAt(facts, x, y))) << x << "," << y;
+        for (int x = 0; x < SIDE; ++x)
+            ASSERT_TRUE(isWhite(pixelAt(facts, x, y))) << x << "," << y;
     // The shoulders fill the bottom of the picture (the file's first row).
     int shoulder = 0;
-    for (int x = 0; x < SIDE; ++x) shoulder += !isWhite(pixelAt(facts, x, 0));
+    for (int x = 0; x < SIDE; ++x)
+        shoulder += !isWhite(pixelAt(facts, x, 0));
     EXPECT_GT(shoulder, SIDE / 2);
     // A photograph has many colours, not a few flat areas.
     std::vector<bool> seen(1 << 15);
     int colours = 0;
     for (size_t i = 0; i + 2 < facts.rgb.size(); i += 3) {
-        size_t key = size_t(facts.rgb[i] >> 3) << 10 | size_t(facts.rgb[i + 1] >> 3) << 5 | size_t(facts.rgb[i + 2] >> 3);
+        size_t key = size_t(facts.rgb[i] >> 3) << 10 | size_t(facts.rgb[i + 1] >> 3) << 5 |
+                     size_t(facts.rgb[i + 2] >> 3);
         colours += !seen[key];
         seen[key] = true;
     }

@@ -6,9 +6,9 @@
 #include <string>
 
 struct PictureEntry {
-    const char* file;     // name under assets/
-    int idatChunks;       // IDAT chunks the file must have
-    bool upsideDown;      // stored with the picture's top in the last row
+    const char* file;  // name under assets/
+    int idatChunks;    // IDAT chunks the file must have
+    bool upsideDown;   // stored with the picture's top in the last row
 };
 
 extern const PictureEntry PICTURES[7];

@@ -22,12 +22,12 @@ bool drawFrame()
     return true;
 }
 
-namespace {
-
-PlatMessage msg(int type, uint32_t wParam = 0, uint32_t lParam = 0)
+static PlatMessage msg(int type, uint32_t wParam = 0, uint32_t lParam = 0)
 {
     return PlatMessage{type, wParam, lParam};
 }
+
+namespace {
 
 class MainLoop : public ::testing::Test {
   protected:
@@ -41,6 +41,8 @@ class MainLoop : public ::testing::Test {
         frameLimit = 1000;
     }
 };
+
+}  // namespace
 
 TEST_F(MainLoop, EscActsOnlyOnceTheQueueIsEmpty)
 {
@@ -77,7 +79,7 @@ TEST_F(MainLoop, QuitMessageCodeIsTheExitCode)
     EXPECT_EQ(runMainLoop(), 7);
 }
 
-void setQuitFromTimer()
+static void setQuitFromTimer()
 {
     quitRequested.store(1);
 }
@@ -128,5 +130,3 @@ TEST(ViewBand, TwoThirdsOfTheHeightCentredAndTruncated)
     EXPECT_DOUBLE_EQ(viewBandFor(600).exactHeight, 400.0);
     EXPECT_DOUBLE_EQ(viewBandFor(0).exactHeight, 2.0 / 3.0) << "zero is taken as 1";
 }
-
-}  // namespace

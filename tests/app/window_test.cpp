@@ -8,9 +8,7 @@
 #include "app/window.h"
 #include "tests/app/fake_platform.h"
 
-namespace {
-
-void resetShell()
+static void resetShell()
 {
     fakeReset();
     fullscreen = 1;
@@ -20,6 +18,8 @@ void resetShell()
     videoStarted = windowCreated = drawableHeld = contextCreated = false;
 }
 
+namespace {
+
 class OpenWindow : public ::testing::Test {
   protected:
     void SetUp() override
@@ -27,6 +27,8 @@ class OpenWindow : public ::testing::Test {
         resetShell();
     }
 };
+
+}  // namespace
 
 TEST_F(OpenWindow, FullscreenSuccessRunsEveryStepInOrder)
 {
@@ -90,6 +92,8 @@ TEST_F(OpenWindow, VideoThatWillNotStartFailsFirstWithoutClosing)
     EXPECT_EQ(fake.calls.size(), 2u) << "only the start and the box";
 }
 
+namespace {
+
 struct LaterFailure {
     FakeStep step;
     const char* text;
@@ -103,6 +107,8 @@ class OpenWindowLaterFailure : public ::testing::TestWithParam<LaterFailure> {
         resetShell();
     }
 };
+
+}  // namespace
 
 TEST_P(OpenWindowLaterFailure, ClosesFirstThenTellsExactly)
 {
@@ -142,6 +148,8 @@ TEST_F(OpenWindow, CloseReleasesOnlyWhatExistsAfterAFailure)
     EXPECT_EQ(fakeCallIndex("deleteContext"), -1);
 }
 
+namespace {
+
 class CloseWindow : public ::testing::Test {
   protected:
     void SetUp() override
@@ -151,6 +159,8 @@ class CloseWindow : public ::testing::Test {
         fake.calls.clear();
     }
 };
+
+}  // namespace
 
 TEST_F(CloseWindow, ReleasesEverythingInOrder)
 {
@@ -184,6 +194,8 @@ TEST_F(CloseWindow, EachFailingReleaseIsToldAndTheRestGoesOn)
     EXPECT_GE(fakeCallIndex("stopVideo"), 0);
 }
 
+namespace {
+
 class WindowProc : public ::testing::Test {
   protected:
     void SetUp() override
@@ -196,6 +208,8 @@ class WindowProc : public ::testing::Test {
         return windowProc(&message);
     }
 };
+
+}  // namespace
 
 TEST_F(WindowProc, KeysAreRecordedFromDownToUp)
 {
@@ -246,5 +260,3 @@ TEST_F(WindowProc, ScreenSaverAndPowerDownAreRefusedOtherCommandsPassOn)
     send(PLAT_MSG_OTHER);
     EXPECT_EQ(fake.defaultHandled.size(), 2u);
 }
-
-}  // namespace

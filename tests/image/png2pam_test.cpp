@@ -19,7 +19,9 @@ struct ToolRun {
     std::string err;
 };
 
-std::string readAll(const std::string& path)
+}  // namespace
+
+static std::string readAll(const std::string& path)
 {
     std::string text;
     FILE* f = fopen(path.c_str(), "rb");
@@ -33,7 +35,7 @@ std::string readAll(const std::string& path)
     return text;
 }
 
-ToolRun runTool(const Bytes& file)
+static ToolRun runTool(const Bytes& file)
 {
     const std::string dir = testing::TempDir();
     const std::string png = dir + "png2pam-in.png", out = dir + "png2pam-out",
@@ -50,8 +52,6 @@ ToolRun runTool(const Bytes& file)
     run.err = readAll(err);
     return run;
 }
-
-}  // namespace
 
 TEST(Png2pam, WritesTheReadersPixelsTopRowFirst)
 {

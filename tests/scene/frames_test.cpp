@@ -18,9 +18,7 @@
 #include "tests/scene/frame_probe.h"
 #include "tools/werule-capture/capture.h"
 
-namespace {
-
-Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
+static Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
 {
     Frame frame;
     frame.rgb.resize(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 3);
@@ -29,7 +27,7 @@ Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
 }
 
 // The show time a capture at `seconds` draws with (the float sum of its ticks).
-float showTimeAt(double seconds)
+static float showTimeAt(double seconds)
 {
     float t = 0;
     for (int i = 0; i < ticksAt(seconds); ++i) {
@@ -38,19 +36,19 @@ float showTimeAt(double seconds)
     return t;
 }
 
-bool isWhite(const uint8_t* p, int floor = 200)
+static bool isWhite(const uint8_t* p, int floor = 200)
 {
     return p[0] >= floor && p[1] >= floor && p[2] >= floor;
 }
 
-bool inBand(const Pixel& p)
+static bool inBand(const Pixel& p)
 {
     return p.column >= 0 && p.column < PROBE_WIDTH && p.row >= PROBE_BAND_TOP &&
            p.row < PROBE_BAND_BOTTOM;
 }
 
 // Counts pixels of a box that are bright in every channel.
-int brightPixels(const Frame& frame, int centreColumn, int centreRow, int half)
+static int brightPixels(const Frame& frame, int centreColumn, int centreRow, int half)
 {
     int count = 0;
     for (int row = centreRow - half; row <= centreRow + half; ++row) {
@@ -118,7 +116,8 @@ TEST(Frames, AtTimeZeroTheSkyIsTheBlueBackdrop)
 
 // The floor's texel at eye point (x, -1, z) at show time t: the quad's
 // local y is -(z + 5), and the texture matrix shifts t by -t / 30.
-const uint8_t* floorTexel(const Picture& checker, double x, double z, float time, bool* uniform)
+static const uint8_t* floorTexel(const Picture& checker, double x, double z, float time,
+                                 bool* uniform)
 {
     const double s = (x + 5) / 10;
     const double localY = -(z + 5);
@@ -213,6 +212,8 @@ TEST(Frames, MeshFloatsWhereItsPathPutsIt)
     }
 }
 
+namespace {
+
 // How many bright panel texels (sampled below the scroller) show at least
 // at the panel's alpha in the frame; filtering gives at least the darkest
 // texel around the sample.
@@ -220,7 +221,10 @@ struct PanelMatch {
     int sampled = 0;
     int shown = 0;
 };
-PanelMatch matchPanel(const Frame& frame, const Picture& panel, int alpha)
+
+}  // namespace
+
+static PanelMatch matchPanel(const Frame& frame, const Picture& panel, int alpha)
 {
     PanelMatch match;
     for (double ly = -2.45; ly < 2.45; ly += 0.02) {
@@ -350,7 +354,7 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
     EXPECT_GT(sampled, 1000);
 }
 
-std::string captureTo(const char* name, const char* arguments)
+static std::string captureTo(const char* name, const char* arguments)
 {
     const std::string path = std::string(testing::TempDir()) + name;
     const std::string command =
@@ -359,7 +363,7 @@ std::string captureTo(const char* name, const char* arguments)
     return path;
 }
 
-std::string fileBytes(const std::string& path)
+static std::string fileBytes(const std::string& path)
 {
     std::string bytes;
     FILE* file = fopen(path.c_str(), "rb");
@@ -435,5 +439,3 @@ TEST(CaptureTool, AnySizeGetsTheLetterboxOfItsHeight)
         EXPECT_EQ(lastLit - firstLit + 1, c.bandHeight);
     }
 }
-
-}  // namespace

@@ -23,10 +23,8 @@
 #include "tests/scene/frame_probe.h"
 #include "tools/werule-capture/capture.h"
 
-namespace {
-
 // Puts back the view and base state the intro's window leaves.
-void restoreView()
+static void restoreView()
 {
     glFrontFace(GL_CCW);
     glDisable(GL_BLEND);
@@ -36,10 +34,10 @@ void restoreView()
 
 // ------------------------------------------------------------- drawQuad
 
-const unsigned PROBE_TEXTURE = 9;  // outside the show's names 1 to 7
+static const unsigned PROBE_TEXTURE = 9;  // outside the show's names 1 to 7
 
 // Reads the window pixel at (column, row from the bottom).
-void readPixel(int column, int row, uint8_t* rgb)
+static void readPixel(int column, int row, uint8_t* rgb)
 {
     glReadPixels(column, row, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
@@ -386,6 +384,8 @@ TEST(Mesh, EmptyRecordDrawsAnEmptyBatch)
 
 // ------------------------------------------------------ extension table
 
+namespace {
+
 struct FakeLookup {
     int calls = 0;
     void* answer = nullptr;
@@ -393,7 +393,9 @@ struct FakeLookup {
     const char* lastExtension = nullptr;
 } fake;
 
-void* fakeLookup(const char* function, const char* extension)
+}  // namespace
+
+static void* fakeLookup(const char* function, const char* extension)
 {
     ++fake.calls;
     fake.lastFunction = function;
@@ -401,13 +403,17 @@ void* fakeLookup(const char* function, const char* extension)
     return fake.answer;
 }
 
+namespace {
+
 struct Forwarded {
     int calls = 0;
     GLenum unit = 0;
     const GLfloat* coords = nullptr;
 } forwarded;
 
-void fakeMultiTexCoord(GLenum unit, const GLfloat* coords)
+}  // namespace
+
+static void fakeMultiTexCoord(GLenum unit, const GLfloat* coords)
 {
     ++forwarded.calls;
     forwarded.unit = unit;
@@ -471,15 +477,19 @@ TEST(ExtensionTable, PlatformLookupGoesByTheExtensionString)
 
 // ----------------------------------------------------------------- text
 
+namespace {
+
 // One triangle of a feedback buffer, in eye space, with its colour.
 struct FedTriangle {
     double x[3], y[3];
     float red, alpha;
 };
 
+}  // namespace
+
 // Draws with drawText at eye depth `depth` in feedback mode and returns its
 // triangles, taken back to eye x and y at depth (shadow: depth - 0.01).
-std::vector<FedTriangle> feedbackText(const char* line, double depth)
+static std::vector<FedTriangle> feedbackText(const char* line, double depth)
 {
     static std::vector<GLfloat> buffer(4 << 20);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
@@ -521,11 +531,16 @@ std::vector<FedTriangle> feedbackText(const char* line, double depth)
     return triangles;
 }
 
+namespace {
+
 struct Extent {
     double left = 1e9, right = -1e9, bottom = 1e9, top = -1e9;
     int triangles = 0;
 };
-Extent extentOf(const std::vector<FedTriangle>& triangles, bool shadow)
+
+}  // namespace
+
+static Extent extentOf(const std::vector<FedTriangle>& triangles, bool shadow)
 {
     Extent e;
     for (const FedTriangle& t : triangles) {
@@ -613,7 +628,7 @@ TEST(Text, FormatsBoundedAndNullOrEmptyDrawNothing)
 
 // ------------------------------------------- passing over what is unseen
 
-std::vector<uint8_t> readBand()
+static std::vector<uint8_t> readBand()
 {
     std::vector<uint8_t> rgb(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 3);
     glFinish();
@@ -622,7 +637,7 @@ std::vector<uint8_t> readBand()
     return rgb;
 }
 
-void clearGrey()
+static void clearGrey()
 {
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -712,5 +727,3 @@ TEST(Culling, StarfieldDrawsTheSamePixelsAsDrawingEveryStar)
     glDisable(GL_BLEND);
     restoreView();
 }
-
-}  // namespace

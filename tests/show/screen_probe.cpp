@@ -39,8 +39,8 @@ int main(int argc, char** argv)
     auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     auto next = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() < until) {
-        XImage* image =
-            XGetImage(display, root, x, y, (unsigned)width, (unsigned)height, AllPlanes, ZPixmap);
+        XImage* image = XGetImage(display, root, x, y, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
         if (!image) {
             fprintf(stderr, "show_screen_probe: cannot read the screen\n");
             return 1;
@@ -49,16 +49,17 @@ int main(int argc, char** argv)
         for (int row = 0; row < height; row++) {
             for (int column = 0; column < width; column++) {
                 unsigned long pixel = XGetPixel(image, column, row);
-                double red = (double)((pixel & image->red_mask) >> __builtin_ctzl(image->red_mask));
-                double green =
-                    (double)((pixel & image->green_mask) >> __builtin_ctzl(image->green_mask));
-                double blue =
-                    (double)((pixel & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+                double red = static_cast<double>((pixel & image->red_mask) >>
+                                                 __builtin_ctzl(image->red_mask));
+                double green = static_cast<double>((pixel & image->green_mask) >>
+                                                   __builtin_ctzl(image->green_mask));
+                double blue = static_cast<double>((pixel & image->blue_mask) >>
+                                                  __builtin_ctzl(image->blue_mask));
                 sum += (red + green + blue) / (3.0 * 255.0);
             }
         }
         XDestroyImage(image);
-        double mean = sum / ((double)width * height);
+        double mean = sum / (static_cast<double>(width) * height);
         lowest = mean < lowest ? mean : lowest;
         highest = mean > highest ? mean : highest;
         samples++;

@@ -17,9 +17,7 @@
 
 #include <sys/wait.h>
 
-namespace {
-
-bool indicesInRange(const MeshFile& mesh)
+static bool indicesInRange(const MeshFile& mesh)
 {
     for (const auto& f : mesh.faces)
         for (int32_t i : f)
@@ -29,7 +27,7 @@ bool indicesInRange(const MeshFile& mesh)
 }
 
 // Uses of each directed edge (from, to).
-std::map<std::pair<int, int>, int> directedEdges(const MeshFile& mesh)
+static std::map<std::pair<int, int>, int> directedEdges(const MeshFile& mesh)
 {
     std::map<std::pair<int, int>, int> uses;
     for (const auto& f : mesh.faces)
@@ -140,5 +138,3 @@ TEST(MeshGenerator, RefusesAMissingOutputName)
     int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
 }
-
-}  // namespace

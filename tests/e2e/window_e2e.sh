@@ -9,7 +9,10 @@
 #   yes         1024x768x24 screen: the Yes/No box appears; Yes gives the
 #               800x600 window at (0,0); Esc then ends with 0
 #   no          1024x768x24 screen: No shows a second box, then exit 1
-#   nodisplay   no X display at all: exit 1, the reason on standard error
+#   tap         a bare Esc tap (press and release 6 ms apart, as xdotool
+#               key sends it, inside one frame) ends it with 0 within 1 s
+#   nodisplay   no X display at all: exit 1, the box's text and the reason
+#               on standard error
 set -u
 
 probe=$1
@@ -113,6 +116,19 @@ fullscreen)
     awk "BEGIN { exit !($3 > 2) }" || fail "the band shows nothing"
     esc_ends_within_a_second
     ;;
+tap)
+    start_xvfb 800x600x24
+    start_show
+    wait_window
+    sleep 3
+    start=$(now_ms)
+    xdotool windowfocus --sync "$window_id" && xdotool key Escape
+    wait_end 30 || fail "still running 3 s after an Esc tap"
+    took=$(( $(now_ms) - start ))
+    [ "$status" -eq 0 ] || fail "exit code $status after the tap"
+    [ "$took" -le 1000 ] || fail "the tap took $took ms to end the intro"
+    echo "the tap ended the intro in $took ms"
+    ;;
 close)
     start_xvfb 800x600x24
     start_show
@@ -149,7 +165,9 @@ nodisplay)
     wait_end 100 || fail "still running without a display"
     [ "$status" -eq 1 ] || fail "exit code $status without a display"
     grep -q "Failed To Register The Window Class." "$work/show.log" ||
-        fail "the reason did not reach standard error"
+        fail "the box's text did not reach standard error"
+    grep -q "no X11 or Wayland display could be opened (DISPLAY=unset, WAYLAND_DISPLAY=unset)" \
+        "$work/show.log" || fail "standard error does not say why"
     ;;
 *)
     echo "unknown case $case_name"; exit 2 ;;

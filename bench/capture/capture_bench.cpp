@@ -41,7 +41,7 @@ static double drawSpan(int width, int height)
     const int end = videoFrameAt(FROM + SPAN, FPS);
     int endCueTick = 0;
     if (!replayCueLevels(VIDEO_SAMPLE_RATE, ticksAtFrame(end, FPS), flash, &endCueTick) ||
-        !openCapture(width, height)) {
+        !openCapture(width, height, 1)) {
         return -1;
     }
     uint8_t* bgra = static_cast<uint8_t*>(malloc(static_cast<size_t>(width) * height * 4));

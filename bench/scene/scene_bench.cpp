@@ -109,7 +109,7 @@ int main(int argc, char** argv)
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    if (!openCapture(WIDTH, HEIGHT)) {
+    if (!openCapture(WIDTH, HEIGHT, 1)) {
         std::fprintf(stderr, "bench-scene: no offscreen GL context\n");
         return 1;
     }

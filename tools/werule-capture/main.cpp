@@ -252,7 +252,7 @@ static int captureStill(CaptureOptions& options)
         free(rgb);
         return 1;
     }
-    if (!openCapture(options.width, options.height)) {
+    if (!openCapture(options.width, options.height, options.moment.seed)) {
         fprintf(stderr, "werule-capture: no offscreen GL context\n");
         free(rgb);
         return 1;
@@ -494,7 +494,7 @@ static int captureVideo(CaptureOptions& options)
     if (pixels == nullptr) {
         return videoFailure(options, 0, "no memory for a frame");
     }
-    if (!openCapture(options.width, options.height)) {
+    if (!openCapture(options.width, options.height, options.moment.seed)) {
         free(pixels);
         return videoFailure(options, 0, "no offscreen GL context");
     }

@@ -1,6 +1,6 @@
 // The scene's pieces on their own: the quad primitive in a real context,
 // the texture set, the panel flips, the star scatter and wrap, the mesh's
-// vertex normals, the extension table's resolver and the text's layout.
+// vertex normals and the text's layout.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -11,7 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/extensions.h"
 #include "app/shared.h"
 #include "app/view.h"
 #include "assets/assets.h"
@@ -380,99 +379,6 @@ TEST(Mesh, EmptyRecordDrawsAnEmptyBatch)
     glGetError();
     drawMesh(empty);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-// ------------------------------------------------------ extension table
-
-namespace {
-
-struct FakeLookup {
-    int calls = 0;
-    void* answer = nullptr;
-    const char* lastFunction = nullptr;
-    const char* lastExtension = nullptr;
-} fake;
-
-}  // namespace
-
-static void* fakeLookup(const char* function, const char* extension)
-{
-    ++fake.calls;
-    fake.lastFunction = function;
-    fake.lastExtension = extension;
-    return fake.answer;
-}
-
-namespace {
-
-struct Forwarded {
-    int calls = 0;
-    GLenum unit = 0;
-    const GLfloat* coords = nullptr;
-} forwarded;
-
-}  // namespace
-
-static void fakeMultiTexCoord(GLenum unit, const GLfloat* coords)
-{
-    ++forwarded.calls;
-    forwarded.unit = unit;
-    forwarded.coords = coords;
-}
-
-TEST(ExtensionTable, UnresolvedEntryLooksUpOnEveryCallAndForwardsNothing)
-{
-    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
-    extensionLookup = fakeLookup;
-    fake = FakeLookup{};
-    forwarded = Forwarded{};
-    const GLfloat coords[3] = {0.1f, 0.2f, 0.3f};
-    callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_EQ(fake.calls, 1);
-    EXPECT_STREQ(fake.lastFunction, "glMultiTexCoord3fvARB");
-    EXPECT_STREQ(fake.lastExtension, "GL_ARB_multitexture");
-    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
-              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
-    callMultiTexCoord3fvARB(GL_TEXTURE1_ARB, coords);
-    EXPECT_EQ(fake.calls, 2);
-    EXPECT_EQ(forwarded.calls, 0);
-
-    // Once the lookup finds it, the call goes through and later calls skip the lookup.
-    fake.answer = reinterpret_cast<void*>(&fakeMultiTexCoord);
-    callMultiTexCoord3fvARB(GL_TEXTURE1_ARB, coords);
-    EXPECT_EQ(fake.calls, 3);
-    EXPECT_EQ(forwarded.calls, 1);
-    EXPECT_EQ(forwarded.unit, static_cast<GLenum>(GL_TEXTURE1_ARB));
-    EXPECT_EQ(forwarded.coords, coords);
-    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
-              reinterpret_cast<ExtensionProc>(&fakeMultiTexCoord));
-    fake.answer = nullptr;
-    callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_EQ(fake.calls, 3);
-    EXPECT_EQ(forwarded.calls, 2);
-    EXPECT_EQ(forwarded.unit, static_cast<GLenum>(GL_TEXTURE0_ARB));
-
-    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
-    extensionLookup = platformExtensionLookup;
-}
-
-TEST(ExtensionTable, PlatformLookupGoesByTheExtensionString)
-{
-    EXPECT_NE(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_ARB_multitexture"), nullptr);
-    EXPECT_EQ(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_WERULE_no_such_extension"),
-              nullptr);
-
-    // Through the real lookup the entry sets unit 0's current coordinates.
-    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
-    const GLfloat coords[3] = {0.25f, 0.5f, 0.75f};
-    callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_NE(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
-              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
-    GLfloat current[4] = {};
-    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current);
-    EXPECT_EQ(current[0], 0.25f);
-    EXPECT_EQ(current[1], 0.5f);
-    EXPECT_EQ(current[2], 0.75f);
 }
 
 // ----------------------------------------------------------------- text

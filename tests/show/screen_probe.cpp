@@ -1,4 +1,4 @@
-// show_screen_probe SECONDS X Y WIDTH HEIGHT
+// show-screen-probe SECONDS X Y WIDTH HEIGHT
 // Watches a rectangle of the X display's root window for SECONDS, sampling
 // it every 20 ms, and prints the lowest and highest mean grey level (0 to 1)
 // seen: "min 0.123 max 0.987 samples 250". For end-to-end checks of what
@@ -14,24 +14,24 @@
 int main(int argc, char** argv)
 {
     if (argc != 6) {
-        fprintf(stderr, "usage: show_screen_probe SECONDS X Y WIDTH HEIGHT\n");
+        fprintf(stderr, "usage: show-screen-probe SECONDS X Y WIDTH HEIGHT\n");
         return 2;
     }
     double seconds = atof(argv[1]);
     int x = atoi(argv[2]), y = atoi(argv[3]), width = atoi(argv[4]), height = atoi(argv[5]);
     if (!(seconds > 0) || width <= 0 || height <= 0) {
-        fprintf(stderr, "show_screen_probe: bad arguments\n");
+        fprintf(stderr, "show-screen-probe: bad arguments\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        fprintf(stderr, "show_screen_probe: no display\n");
+        fprintf(stderr, "show-screen-probe: no display\n");
         return 1;
     }
     Window root = DefaultRootWindow(display);
     Visual* visual = DefaultVisual(display, DefaultScreen(display));
     if (!visual->red_mask || !visual->green_mask || !visual->blue_mask) {
-        fprintf(stderr, "show_screen_probe: not a true-colour display\n");
+        fprintf(stderr, "show-screen-probe: not a true-colour display\n");
         return 1;
     }
     double lowest = 2, highest = -1;
@@ -42,7 +42,7 @@ int main(int argc, char** argv)
         XImage* image = XGetImage(display, root, x, y, static_cast<unsigned>(width),
                                   static_cast<unsigned>(height), AllPlanes, ZPixmap);
         if (!image) {
-            fprintf(stderr, "show_screen_probe: cannot read the screen\n");
+            fprintf(stderr, "show-screen-probe: cannot read the screen\n");
             return 1;
         }
         double sum = 0;

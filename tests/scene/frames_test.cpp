@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/shared.h"
 #include "assets/assets.h"
@@ -333,6 +335,25 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
     }
     EXPECT_EQ(darkOutside, 0);
 
+    // Where the scene beneath is black, the white panels show the overlay's
+    // alpha byte itself: 253 at the peak, never a full 255.
+    const Frame unflashed = captureAt(20, 0);
+    int overBlack = 0;
+    for (int row = PROBE_BAND_TOP; row < PROBE_BAND_BOTTOM; ++row) {
+        for (int column = 0; column < photoLeft.column - 2; ++column) {
+            const uint8_t* below = unflashed.at(column, row);
+            if ((below[0] | below[1] | below[2]) != 0) {
+                continue;
+            }
+            const uint8_t* pixel = frame.at(column, row);
+            ASSERT_EQ(pixel[0], 253) << "column " << column << " row " << row;
+            ASSERT_EQ(pixel[1], 253);
+            ASSERT_EQ(pixel[2], 253);
+            ++overBlack;
+        }
+    }
+    EXPECT_GT(overBlack, 100) << "too few black pixels beside the photograph to read the alpha";
+
     int sampled = 0;
     for (double ly = -5.7; ly < 5.7; ly += 0.05) {
         for (double lx = -5.9; lx < 5.9; lx += 0.05) {
@@ -354,9 +375,30 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
     EXPECT_GT(sampled, 1000);
 }
 
+// A folder of this process's own under the temporary folder, removed at
+// exit: CTest runs the cases as separate processes side by side.
+static std::string scratch;
+
+static void removeScratch()
+{
+    std::filesystem::remove_all(scratch);
+}
+
+static std::string scratchFolder()
+{
+    if (scratch.empty()) {
+        std::string pattern = std::string(testing::TempDir()) + "werule-frames-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) {
+            scratch = pattern + "/";
+            atexit(removeScratch);
+        }
+    }
+    return scratch;
+}
+
 static std::string captureTo(const char* name, const char* arguments)
 {
-    const std::string path = std::string(testing::TempDir()) + name;
+    const std::string path = scratchFolder() + name;
     const std::string command =
         std::string(WERULE_CAPTURE_TOOL) + " " + arguments + " --out " + path;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -393,7 +435,7 @@ TEST(CaptureTool, SameSeedGivesTheSameBytesAndAnotherSeedOtherStars)
 TEST(CaptureTool, RefusesWhatItCannotDo)
 {
     const std::string tool = WERULE_CAPTURE_TOOL;
-    const std::string out = " --out " + std::string(testing::TempDir()) + "refused.png";
+    const std::string out = " --out " + scratchFolder() + "refused.png";
     for (const char* arguments : {"", "--at -1", "--at x", "--at 1 --size 0x5",
                                   "--at 1 --flash 254", "--at 1 --seed 1.5", "--at 1 --bogus 3"}) {
         const std::string command = tool + " " + arguments + out + " 2>/dev/null";

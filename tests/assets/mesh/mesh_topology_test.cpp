@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -119,7 +121,9 @@ TEST(MeshTopology, IsOnePieceOfGenusFive)
 
 TEST(MeshGenerator, RemakesTheCommittedFileByteForByte)
 {
-    std::string path = testing::TempDir() + "mesh_regenerated.bin";
+    std::string folder = testing::TempDir() + "werule-mesh-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    std::string path = folder + "/mesh_regenerated.bin";
     std::string command = std::string(WERULE_GEN_MESH) + " " + path;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream made(path, std::ios::binary),
@@ -130,6 +134,7 @@ TEST(MeshGenerator, RemakesTheCommittedFileByteForByte)
     EXPECT_EQ(madeBytes.size(), MESH_BYTES);
     EXPECT_TRUE(madeBytes == committedBytes) << "run gen-mesh assets/mesh.bin";
     std::remove(path.c_str());
+    rmdir(folder.c_str());
 }
 
 TEST(MeshGenerator, RefusesAMissingOutputName)

@@ -16,7 +16,7 @@ xvfb_pid=
 make_pid=
 cleanup() {
     [ -n "$make_pid" ] && pkill -9 -P "$make_pid" 2>/dev/null && kill -9 "$make_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    stop_xvfb
     [ -n "${KEEP_WORK:-}" ] && echo "kept $work" || rm -rf "$work"
 }
 trap cleanup EXIT

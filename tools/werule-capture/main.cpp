@@ -22,6 +22,7 @@
 
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "show/cues.h"
 #include "show/replay.h"
 #include "tools/werule-capture/capture.h"
 #include "tools/werule-capture/encode.h"
@@ -47,7 +48,8 @@ struct CaptureOptions {
 };
 
 // The longest span the flash replay covers.
-static const double MAX_SECONDS = static_cast<int>(REPLAY_MAX_TICKS) / 50.0;
+static const double MAX_SECONDS =
+    static_cast<int>(REPLAY_MAX_TICKS) / static_cast<double>(CUE_TICKS_PER_SECOND);
 
 static int usage(const char* problem)
 {
@@ -274,7 +276,8 @@ static volatile sig_atomic_t interrupted = 0;  // SIGINT or SIGTERM arrived
 static char partialPath[4200];                 // the output under its temporary name, "" when none
 static char soundPath[4200];                   // the WAV handed to ffmpeg, "" when none
 static float videoFlash[REPLAY_MAX_TICKS];     // flashLevel after tick n at [n - 1]
-static const int SHOW_TICKS_GUESS = 160 * 50;  // ticks scanned first for the end cue
+// Ticks scanned first for the end cue: 160 s, the show's 144 s with room to spare.
+static const int SHOW_TICKS_GUESS = 160 * CUE_TICKS_PER_SECOND;
 
 static void noteInterrupt(int)
 {

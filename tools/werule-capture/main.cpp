@@ -63,6 +63,10 @@ static int usage(const char* problem)
     return 2;
 }
 
+// ------------------------------------------------------------------ options
+// Each reader takes the value of one option into the options; false, with
+// *problem set, when the value is not one the option takes.
+
 // Reads a whole number or decimal; false when the text is not one.
 static bool readNumber(const char* text, double* value)
 {
@@ -81,18 +85,172 @@ static bool setMode(CaptureOptions* options, int mode, const char** problem)
     return true;
 }
 
-static bool parseOptions(int argc, char** argv, CaptureOptions* options, const char** problem)
+static bool readAt(const char* value, CaptureOptions* options, const char** problem)
+{
+    double seconds = 0;
+    if (!readNumber(value, &seconds) || !(seconds >= 0) || seconds > 100000) {
+        *problem = "--at takes seconds from 0 to 100000";
+        return false;
+    }
+    options->moment.seconds = seconds;
+    return setMode(options, MODE_STILL, problem);
+}
+
+static bool readOut(const char* value, CaptureOptions* options, const char**)
+{
+    options->out = value;
+    options->stillOption = true;
+    return true;
+}
+
+// --video and --frames: the output's name and the mode.
+static bool readOutput(const char* value, int mode, CaptureOptions* options, const char** problem)
+{
+    if (*value == 0) {
+        *problem = "the output name is empty";
+        return false;
+    }
+    options->out = value;
+    return setMode(options, mode, problem);
+}
+
+static bool readVideo(const char* value, CaptureOptions* options, const char** problem)
+{
+    return readOutput(value, MODE_VIDEO, options, problem);
+}
+
+static bool readFrames(const char* value, CaptureOptions* options, const char** problem)
+{
+    return readOutput(value, MODE_FRAMES, options, problem);
+}
+
+static bool readSize(const char* value, CaptureOptions* options, const char** problem)
+{
+    int width = 0, height = 0;
+    char rest = 0;
+    if (sscanf(value, "%dx%d%c", &width, &height, &rest) != 2 || width < 1 || height < 1 ||
+        width > 8192 || height > 8192) {
+        *problem = "--size takes WxH, each 1 to 8192";
+        return false;
+    }
+    options->width = width;
+    options->height = height;
+    return true;
+}
+
+static bool readSeed(const char* value, CaptureOptions* options, const char** problem)
+{
+    double number = 0;
+    if (!readNumber(value, &number) || number < 0 || number > 4294967295.0 ||
+        number != static_cast<double>(static_cast<unsigned long>(number))) {
+        *problem = "--seed takes a whole number from 0 to 4294967295";
+        return false;
+    }
+    options->moment.seed = static_cast<unsigned>(number);
+    return true;
+}
+
+static bool readFlash(const char* value, CaptureOptions* options, const char** problem)
+{
+    double level = 0;
+    if (!readNumber(value, &level) || !(level >= 0) || level > 253) {
+        *problem = "--flash takes a level from 0 to 253";
+        return false;
+    }
+    options->moment.flash = static_cast<float>(level);
+    options->haveFlash = true;
+    options->stillOption = true;
+    return true;
+}
+
+static bool readFps(const char* value, CaptureOptions* options, const char** problem)
+{
+    double fps = 0;
+    if (!readNumber(value, &fps) || !(fps >= VIDEO_MIN_FPS) || fps > VIDEO_MAX_FPS ||
+        fps != static_cast<double>(static_cast<int>(fps))) {
+        *problem = "--fps takes a whole number of frames a second from 1 to 240";
+        return false;
+    }
+    options->fps = static_cast<int>(fps);
+    options->videoOption = true;
+    return true;
+}
+
+// --from and --to: seconds of the show within the flash replay's reach.
+static bool readSpanSeconds(const char* value, double* seconds, const char** problem)
+{
+    if (!readNumber(value, seconds) || !(*seconds >= 0) || *seconds > MAX_SECONDS) {
+        *problem = "--from and --to take seconds of the show from 0 to 600";
+        return false;
+    }
+    return true;
+}
+
+static bool readFrom(const char* value, CaptureOptions* options, const char** problem)
+{
+    double seconds = 0;
+    if (!readSpanSeconds(value, &seconds, problem)) {
+        return false;
+    }
+    options->from = seconds;
+    options->videoOption = true;
+    return true;
+}
+
+static bool readTo(const char* value, CaptureOptions* options, const char** problem)
+{
+    double seconds = 0;
+    if (!readSpanSeconds(value, &seconds, problem)) {
+        return false;
+    }
+    options->to = seconds;
+    options->haveTo = true;
+    options->videoOption = true;
+    return true;
+}
+
+// The options that take a value, each with its reader.
+struct ValueOption {
+    const char* name;
+    bool (*read)(const char* value, CaptureOptions* options, const char** problem);
+};
+static const ValueOption VALUE_OPTIONS[] = {
+    {"--at", readAt},     {"--out", readOut},   {"--video", readVideo}, {"--frames", readFrames},
+    {"--size", readSize}, {"--seed", readSeed}, {"--flash", readFlash}, {"--fps", readFps},
+    {"--from", readFrom}, {"--to", readTo},
+};
+
+static const ValueOption* findValueOption(const char* name)
+{
+    for (const ValueOption& option : VALUE_OPTIONS) {
+        if (strcmp(name, option.name) == 0) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// The options without a value, --lossless and --quiet; false for any other name.
+static bool readFlag(const char* name, CaptureOptions* options)
+{
+    if (strcmp(name, "--lossless") == 0) {
+        options->lossless = true;
+    } else if (strcmp(name, "--quiet") == 0) {
+        options->quiet = true;
+    } else {
+        return false;
+    }
+    options->videoOption = true;
+    return true;
+}
+
+// Reads the arguments in order into options; false, with *problem set, at
+// the first option that is unknown, lacks its value or has a bad one.
+static bool readArguments(int argc, char** argv, CaptureOptions* options, const char** problem)
 {
     for (int i = 1; i < argc; ++i) {
         const char* name = argv[i];
-        if (strcmp(name, "--lossless") == 0) {
-            options->lossless = true;
-            options->videoOption = true;
-            continue;
-        }
-        if (strcmp(name, "--quiet") == 0) {
-            options->quiet = true;
-            options->videoOption = true;
+        if (readFlag(name, options)) {
             continue;
         }
         if (i + 1 >= argc) {
@@ -100,112 +258,72 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
             return false;
         }
         const char* value = argv[++i];
-        double number = 0;
-        if (strcmp(name, "--at") == 0) {
-            if (!readNumber(value, &number) || !(number >= 0) || number > 100000) {
-                *problem = "--at takes seconds from 0 to 100000";
-                return false;
-            }
-            options->moment.seconds = number;
-            if (!setMode(options, MODE_STILL, problem)) {
-                return false;
-            }
-        } else if (strcmp(name, "--out") == 0) {
-            options->out = value;
-            options->stillOption = true;
-        } else if (strcmp(name, "--video") == 0 || strcmp(name, "--frames") == 0) {
-            if (*value == 0) {
-                *problem = "the output name is empty";
-                return false;
-            }
-            options->out = value;
-            if (!setMode(options, name[2] == 'v' ? MODE_VIDEO : MODE_FRAMES, problem)) {
-                return false;
-            }
-        } else if (strcmp(name, "--size") == 0) {
-            int width = 0, height = 0;
-            char rest = 0;
-            if (sscanf(value, "%dx%d%c", &width, &height, &rest) != 2 || width < 1 || height < 1 ||
-                width > 8192 || height > 8192) {
-                *problem = "--size takes WxH, each 1 to 8192";
-                return false;
-            }
-            options->width = width;
-            options->height = height;
-        } else if (strcmp(name, "--seed") == 0) {
-            if (!readNumber(value, &number) || number < 0 || number > 4294967295.0 ||
-                number != static_cast<double>(static_cast<unsigned long>(number))) {
-                *problem = "--seed takes a whole number from 0 to 4294967295";
-                return false;
-            }
-            options->moment.seed = static_cast<unsigned>(number);
-        } else if (strcmp(name, "--flash") == 0) {
-            if (!readNumber(value, &number) || !(number >= 0) || number > 253) {
-                *problem = "--flash takes a level from 0 to 253";
-                return false;
-            }
-            options->moment.flash = static_cast<float>(number);
-            options->haveFlash = true;
-            options->stillOption = true;
-        } else if (strcmp(name, "--fps") == 0) {
-            if (!readNumber(value, &number) || !(number >= VIDEO_MIN_FPS) ||
-                number > VIDEO_MAX_FPS || number != static_cast<double>(static_cast<int>(number))) {
-                *problem = "--fps takes a whole number of frames a second from 1 to 240";
-                return false;
-            }
-            options->fps = static_cast<int>(number);
-            options->videoOption = true;
-        } else if (strcmp(name, "--from") == 0 || strcmp(name, "--to") == 0) {
-            if (!readNumber(value, &number) || !(number >= 0) || number > MAX_SECONDS) {
-                *problem = "--from and --to take seconds of the show from 0 to 600";
-                return false;
-            }
-            if (name[2] == 'f') {
-                options->from = number;
-            } else {
-                options->to = number;
-                options->haveTo = true;
-            }
-            options->videoOption = true;
-        } else {
+        const ValueOption* option = findValueOption(name);
+        if (option == nullptr) {
             *problem = "unknown option";
             return false;
         }
+        if (!option->read(value, options, problem)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A still needs --out and takes none of the video's options.
+static bool checkStill(const CaptureOptions& options, const char** problem)
+{
+    if (options.out == nullptr) {
+        *problem = "--at and --out are needed";
+        return false;
+    }
+    if (options.videoOption) {
+        *problem = "--fps, --from, --to, --lossless and --quiet are for --video and --frames";
+        return false;
+    }
+    return true;
+}
+
+// A video or frame folder takes none of the still's options, a span of at
+// least one frame and, in H.264, an even size.
+static bool checkVideo(const CaptureOptions& options, const char** problem)
+{
+    if (options.stillOption) {
+        *problem = "--out and --flash are for stills (--at)";
+        return false;
+    }
+    if (options.mode == MODE_FRAMES && options.lossless) {
+        *problem = "--lossless is for --video; PNG frames are lossless already";
+        return false;
+    }
+    if (options.haveTo &&
+        videoFrameAt(options.to, options.fps) <= videoFrameAt(options.from, options.fps)) {
+        *problem = "--to must come after --from (by at least one frame)";
+        return false;
+    }
+    if (options.mode == MODE_VIDEO && !options.lossless &&
+        (options.width % 2 != 0 || options.height % 2 != 0)) {
+        *problem = "H.264 video needs an even width and height (or give --lossless)";
+        return false;
+    }
+    return true;
+}
+
+// Reads and checks the arguments; false, with *problem set, when they do
+// not make one capture.
+static bool parseOptions(int argc, char** argv, CaptureOptions* options, const char** problem)
+{
+    if (!readArguments(argc, argv, options, problem)) {
+        return false;
     }
     if (options->mode == MODE_NONE) {
         *problem = "give --at (a still), --video or --frames";
         return false;
     }
     if (options->mode == MODE_STILL) {
-        if (options->out == nullptr) {
-            *problem = "--at and --out are needed";
-            return false;
-        }
-        if (options->videoOption) {
-            *problem = "--fps, --from, --to, --lossless and --quiet are for --video and --frames";
-            return false;
-        }
-        return true;
+        return checkStill(*options, problem);
     }
-    if (options->stillOption) {
-        *problem = "--out and --flash are for stills (--at)";
-        return false;
-    }
-    if (options->mode == MODE_FRAMES && options->lossless) {
-        *problem = "--lossless is for --video; PNG frames are lossless already";
-        return false;
-    }
-    if (options->haveTo &&
-        videoFrameAt(options->to, options->fps) <= videoFrameAt(options->from, options->fps)) {
-        *problem = "--to must come after --from (by at least one frame)";
-        return false;
-    }
-    if (options->mode == MODE_VIDEO && !options->lossless &&
-        (options->width % 2 != 0 || options->height % 2 != 0)) {
-        *problem = "H.264 video needs an even width and height (or give --lossless)";
-        return false;
-    }
-    return true;
+    return checkVideo(*options, problem);
 }
 
 // Writes width by height RGB pixels, top row first, as an 8-bit RGB PNG

@@ -415,3 +415,22 @@ TEST_F(Refusal, AFailingEncoderLeavesNoFileBehind)
     EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
     EXPECT_EQ(entriesIn(folder), 1) << run("ls -A " + folder);  // bin
 }
+
+// --help and -h, wherever they come: the usage on standard output and exit
+// 0; a refusal writes nothing there and exits 2.
+TEST(CaptureHelp, TheUsageGoesToStandardOutputAndTheExitIsZero)
+{
+    for (const char* arguments : {"--help", "-h", "--at 1 --help"}) {
+        int status = -1;
+        const std::string usage =
+            run(std::string(TOOL) + " " + arguments + " 2>/dev/null", &status);
+        EXPECT_EQ(status, 0) << arguments;
+        EXPECT_EQ(usage.rfind("usage: werule-capture ", 0), 0u) << arguments << ": " << usage;
+        for (const char* mode : {"--at", "--video", "--frames"}) {
+            EXPECT_NE(usage.find(mode), std::string::npos) << arguments << ": " << mode;
+        }
+    }
+    int status = -1;
+    EXPECT_EQ(run(std::string(TOOL) + " --fps 0 2>/dev/null", &status), "");
+    EXPECT_EQ(status, 2);
+}

@@ -9,6 +9,8 @@
 //   time with its music rendered offline, and encodes it with ffmpeg (H.264
 //   and AAC in MP4, or FFV1 and FLAC in Matroska) or writes PNG frames and a
 //   WAV. Without --to it ends where the show ends, at the music's end cue.
+// werule-capture --help (or -h)
+//   Prints the usage to standard output.
 // Every function here runs on the main thread but noteInterrupt, the
 // handler of SIGINT and SIGTERM.
 #include <png.h>
@@ -47,6 +49,7 @@ struct CaptureOptions {
     bool quiet = false;
     bool stillOption = false;  // --out or --flash given
     bool videoOption = false;  // --fps, --from, --to, --lossless or --quiet given
+    bool help = false;         // --help or -h given: the usage, no capture
 };
 
 // What a video capture has written that is not yet its result, all of it
@@ -75,15 +78,22 @@ static const int SHOW_TICKS_GUESS = 160 * CUE_TICKS_PER_SECOND;
 static volatile sig_atomic_t interrupted = 0;  // SIGINT or SIGTERM arrived
 static float videoFlash[REPLAY_MAX_TICKS];     // flashLevel after tick n at [n - 1]
 
-static int usage(const char* problem)
+static void printUsage(FILE* stream)
 {
-    fprintf(stderr, "werule-capture: %s\n", problem);
-    fprintf(stderr, "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
+    fprintf(stream, "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
                     "[--flash LEVEL]\n"
                     "       werule-capture --video OUT.mp4 [--fps N] [--size WxH] [--seed N] "
                     "[--from S] [--to S] [--lossless] [--quiet]\n"
                     "       werule-capture --frames DIR [--fps N] [--size WxH] [--seed N] "
                     "[--from S] [--to S] [--quiet]\n");
+}
+
+// Says what is wrong with the arguments, shows the usage and gives the exit
+// status of a refusal.
+static int usage(const char* problem)
+{
+    fprintf(stderr, "werule-capture: %s\n", problem);
+    printUsage(stderr);
     return 2;
 }
 
@@ -268,12 +278,17 @@ static bool readFlag(const char* name, CaptureOptions* options)
     return true;
 }
 
-// Reads the arguments in order into options; false, with *problem set, at
-// the first option that is unknown, lacks its value or has a bad one.
+// Reads the arguments in order into options, up to --help or -h if one
+// comes; false, with *problem set, at the first option that is unknown,
+// lacks its value or has a bad one.
 static bool readArguments(int argc, char** argv, CaptureOptions* options, const char** problem)
 {
     for (int i = 1; i < argc; ++i) {
         const char* name = argv[i];
+        if (strcmp(name, "--help") == 0 || strcmp(name, "-h") == 0) {
+            options->help = true;
+            return true;
+        }
         if (readFlag(name, options)) {
             continue;
         }
@@ -333,12 +348,15 @@ static bool checkVideo(const CaptureOptions& options, const char** problem)
     return true;
 }
 
-// Reads and checks the arguments; false, with *problem set, when they do
-// not make one capture.
+// Reads and checks the arguments; false, with *problem set, when they ask
+// for no help and do not make one capture.
 static bool parseOptions(int argc, char** argv, CaptureOptions* options, const char** problem)
 {
     if (!readArguments(argc, argv, options, problem)) {
         return false;
+    }
+    if (options->help) {
+        return true;
     }
     if (options->mode == MODE_NONE) {
         *problem = "give --at (a still), --video or --frames";
@@ -815,6 +833,10 @@ int main(int argc, char** argv)
     const char* problem = nullptr;
     if (!parseOptions(argc, argv, &options, &problem)) {
         return usage(problem);
+    }
+    if (options.help) {
+        printUsage(stdout);
+        return 0;
     }
     if (options.mode == MODE_STILL) {
         return captureStill(options);

@@ -3,7 +3,6 @@
 // positions, the sound against libopenmpt's own render, and the refusals.
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -155,12 +154,6 @@ static double meanBrightness(const std::string& frames, int frame, int x0, int y
     return sum / (3.0 * (x1 - x0) * (y1 - y0));
 }
 
-static bool exists(const std::string& path)
-{
-    struct stat info = {};
-    return stat(path.c_str(), &info) == 0;
-}
-
 // Names in a folder other than . and ..
 static int entriesIn(const std::string& folder)
 {
@@ -228,7 +221,6 @@ TEST_F(ShortCapture, FfprobeFindsTheFramesRateSizeAndSoundOfTheSpan)
     EXPECT_NE(progress.find("frame " + std::to_string(frames) + "/" + std::to_string(frames)),
               std::string::npos)
         << progress;
-    EXPECT_FALSE(exists(folder + "/.short.mp4.partial-0"));
     EXPECT_EQ(entriesIn(folder), 4) << run("ls -A " + folder);  // no temporary left
 }
 
@@ -414,4 +406,23 @@ TEST_F(Refusal, AFailingEncoderLeavesNoFileBehind)
                 "PATH=" + folder + "/bin:$PATH");
     EXPECT_NE(message.find("ffmpeg"), std::string::npos) << message;
     EXPECT_EQ(entriesIn(folder), 1) << run("ls -A " + folder);  // bin
+}
+
+// --help and -h, wherever they come: the usage on standard output and exit
+// 0; a refusal writes nothing there and exits 2.
+TEST(CaptureHelp, TheUsageGoesToStandardOutputAndTheExitIsZero)
+{
+    for (const char* arguments : {"--help", "-h", "--at 1 --help"}) {
+        int status = -1;
+        const std::string usage =
+            run(std::string(TOOL) + " " + arguments + " 2>/dev/null", &status);
+        EXPECT_EQ(status, 0) << arguments;
+        EXPECT_EQ(usage.rfind("usage: werule-capture ", 0), 0u) << arguments << ": " << usage;
+        for (const char* mode : {"--at", "--video", "--frames"}) {
+            EXPECT_NE(usage.find(mode), std::string::npos) << arguments << ": " << mode;
+        }
+    }
+    int status = -1;
+    EXPECT_EQ(run(std::string(TOOL) + " --fps 0 2>/dev/null", &status), "");
+    EXPECT_EQ(status, 2);
 }

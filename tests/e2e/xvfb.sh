@@ -2,8 +2,10 @@
 # with that screen (e.g. 800x600x24), which picks a free display number and
 # writes it to fd 3; sets xvfb_pid and exports DISPLAY once a client can
 # connect. stop_xvfb stops it. Needs $work (a scratch folder) and fail().
+# -noreset: by default the server resets when its last client leaves, and
+# refuses a client that connects meanwhile; the probes come and go.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     i=0
     while [ ! -s "$work/display" ]; do

@@ -23,9 +23,13 @@
 // display.cpp: SDL2 video. Each function stands for one step of opening or
 // closing the window, in the order the window code calls them.
 
-// Starts the video subsystem on a real display (X11 or Wayland); refuses
-// SDL's invisible fallback drivers. Stands for registering the window class.
-bool platStartVideo();
+// Starts the video subsystem on a real display and registers the window
+// procedure that every message of the window goes to, whether the loop
+// dispatches it or the system sends it while a window call runs. SDL:
+// refuses SDL's invisible fallback drivers; Windows: registers the class.
+struct PlatMessage;
+typedef long (*PlatWindowProcedure)(const PlatMessage* message);
+bool platStartVideo(PlatWindowProcedure procedure);
 // Stops the video subsystem. Stands for unregistering the window class.
 bool platStopVideo();
 
@@ -102,6 +106,10 @@ struct PlatMessage {
 };
 // Takes at most one waiting message without blocking; false when none.
 bool platPeekMessage(PlatMessage* message);
+// Hands the message platPeekMessage just took to the window procedure
+// (on Windows through TranslateMessage and DispatchMessageA); returns the
+// procedure's result.
+long platDispatchMessage(const PlatMessage* message);
 // Queues PLAT_MSG_QUIT with exitCode, taken by a later platPeekMessage.
 void platPostQuitMessage(int exitCode);
 // Default handling of a message the window procedure does not take: Alt+F4

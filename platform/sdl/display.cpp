@@ -17,6 +17,9 @@ static bool modeFound;                 // requestedMode is valid
 static int chosenDepthBits;            // depth buffer of the window's GL format; 0: none
 static int chosenColourBits;           // colour bits of that format (per pixel)
 
+// Where dispatched messages go: the procedure platStartVideo was given.
+static PlatWindowProcedure windowProcedure;
+
 // Messages the layer makes itself (a posted quit, a close asked for by
 // Alt+F4, the size that follows a restore), taken before SDL's queue is
 // polled again. Quit is held apart: it is taken only when nothing else waits.
@@ -29,8 +32,9 @@ static int quitExitCode;
 // the show refuses those.
 static const char* const REAL_VIDEO_DRIVERS[] = {"x11", "wayland", "kmsdrm"};
 
-bool platStartVideo()
+bool platStartVideo(PlatWindowProcedure procedure)
 {
+    windowProcedure = procedure;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return false;
     }
@@ -329,6 +333,13 @@ bool platPeekMessage(PlatMessage* message)
         return true;
     }
     return false;
+}
+
+// SDL sends nothing while a window call runs: every message comes through
+// the loop, and this hands it on.
+long platDispatchMessage(const PlatMessage* message)
+{
+    return windowProcedure != nullptr ? windowProcedure(message) : 0;
 }
 
 void platPostQuitMessage(int exitCode)

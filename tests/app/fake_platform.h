@@ -54,7 +54,8 @@ struct FakePlatform {
     int swaps = 0;
     bool quitPosted = false;
     int quitCode = -1;
-    std::vector<long> defaultHandled;  // types passed to default handling
+    std::vector<long> defaultHandled;         // types passed to default handling
+    PlatWindowProcedure procedure = nullptr;  // as given to platStartVideo
 };
 extern FakePlatform fake;
 

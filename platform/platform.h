@@ -3,6 +3,13 @@
 // OpenGL context management, libopenmpt, FreeType and threads only through
 // these; no other folder but app/ includes an SDL header.
 //
+// Two backends, one per build: sdl/ (Linux: SDL2, libopenmpt, FreeType,
+// std::thread) and win32/ (Windows: USER, GDI, WGL, the multimedia timer).
+// File names below are those of sdl/; win32/ has a file of the same name
+// for the display, the sound, the timer and the font. The Windows build
+// has no sound output yet, and the functions marked "Linux only" (for the
+// tools and tests, which are Linux programs) exist only in sdl/.
+//
 // Conventions, stated once:
 // - Every function is named plat*; constants PLAT_*.
 // - Results: functions that can fail return true on success (or a non-zero
@@ -144,7 +151,7 @@ uint32_t platMusicPosition(uint32_t music);
 // Time from a render to its first frame being heard, as the position above
 // allows for it, in microseconds; -1 when no device is open.
 int platSoundLatencyUs();
-// soundscan.cpp: renders the module offline (no device, looping, from order
+// Linux only. soundscan.cpp: renders the module offline (no device, looping, from order
 // 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
 // ... count stepMs after the start in positions[0 .. count-1]; false when
 // the module does not load. Any thread, one scan at a time.
@@ -166,8 +173,10 @@ bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64
 bool platStartPeriodicTimer(int periodMs, void (*callback)());
 
 // ----------------------------------------------------------- outline font
-// font.cpp: FreeType + the GLU tessellator. Builds one display list per
-// character code first .. first+count-1 at listBase + code, each drawing the
+// font.cpp: FreeType + the GLU tessellator (on Windows: the system's bold
+// Arial through wglUseFontOutlinesA; the font bytes are not read). Builds
+// one display list per character code first .. first+count-1 at
+// listBase + code, each drawing the
 // glyph as flat counter-clockwise triangles in z = 0 (em height 1) and then
 // moving the pen by its advance; fills metrics[code - first]. Needs a current
 // GL context.
@@ -178,15 +187,15 @@ struct PlatGlyphMetrics {
 };
 bool platBuildOutlineFont(const unsigned char* fontData, size_t fontSize, int first, int count,
                           unsigned listBase, PlatGlyphMetrics* metrics);
-// The triangles of one character code as the font build makes them, for
-// checks: up to maxTriangles triangles as (x, y) corner pairs in em units
+// Linux only. The triangles of one character code as the font build makes
+// them, for checks: up to maxTriangles triangles as (x, y) corner pairs in em units
 // into corners, and the glyph's metrics. Returns the number written, or -1
 // when the font cannot be read. Needs no GL context.
 int platGlyphTriangles(const unsigned char* fontData, size_t fontSize, int code, float* corners,
                        int maxTriangles, PlatGlyphMetrics* metrics);
 
 // --------------------------------------------------------------- offscreen
-// For tools: a GL context with a width by height drawable and no window on
+// Linux only, for tools: a GL context with a width by height drawable and no window on
 // any screen (SDL's offscreen driver over EGL).
 bool platOpenOffscreen(int width, int height);
 void platCloseOffscreen();

@@ -13,6 +13,7 @@
 #   no          1024x768x24 screen: 'n' (No) shows a second box; exit 1
 #   imports     no display: the file is a GUI program that imports system
 #               DLLs only and holds one icon group, number 102
+#   layer       WERULE_EXE is win32-layer-test.exe: it must pass
 set -u
 
 probe=$1
@@ -166,6 +167,14 @@ esc_ends() {
 }
 
 case "$case_name" in
+layer)
+    start_xvfb 800x600x24
+    make_prefix
+    "$wine" "$exe" >"$work/show.log" 2>&1
+    status=$?
+    cat "$work/show.log"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    ;;
 fullscreen)
     start_xvfb 800x600x24
     make_prefix

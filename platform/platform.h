@@ -151,8 +151,8 @@ uint32_t platMusicPosition(uint32_t music);
 // Time from a render to its first frame being heard, as the position above
 // allows for it, in microseconds; -1 when no device is open.
 int platSoundLatencyUs();
-// Linux only. soundscan.cpp: renders the module offline (no device, looping, from order
-// 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
+// Linux only. soundscan.cpp: renders the module offline (no device,
+// looping, from order 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
 // ... count stepMs after the start in positions[0 .. count-1]; false when
 // the module does not load. Any thread, one scan at a time.
 bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
@@ -176,10 +176,9 @@ bool platStartPeriodicTimer(int periodMs, void (*callback)());
 // font.cpp: FreeType + the GLU tessellator (on Windows: the system's bold
 // Arial through wglUseFontOutlinesA; the font bytes are not read). Builds
 // one display list per character code first .. first+count-1 at
-// listBase + code, each drawing the
-// glyph as flat counter-clockwise triangles in z = 0 (em height 1) and then
-// moving the pen by its advance; fills metrics[code - first]. Needs a current
-// GL context.
+// listBase + code, each drawing the glyph as flat counter-clockwise
+// triangles in z = 0 (em height 1) and then moving the pen by its advance;
+// fills metrics[code - first]. Needs a current GL context.
 struct PlatGlyphMetrics {
     float blackBoxX, blackBoxY;  // size of the glyph's bounding box, em units
     float originX, originY;      // top-left of the box relative to the pen
@@ -188,14 +187,14 @@ struct PlatGlyphMetrics {
 bool platBuildOutlineFont(const unsigned char* fontData, size_t fontSize, int first, int count,
                           unsigned listBase, PlatGlyphMetrics* metrics);
 // Linux only. The triangles of one character code as the font build makes
-// them, for checks: up to maxTriangles triangles as (x, y) corner pairs in em units
-// into corners, and the glyph's metrics. Returns the number written, or -1
+// them, for checks: up to maxTriangles triangles as (x, y) corner pairs in
+// em units into corners, and the glyph's metrics. Returns the number written, or -1
 // when the font cannot be read. Needs no GL context.
 int platGlyphTriangles(const unsigned char* fontData, size_t fontSize, int code, float* corners,
                        int maxTriangles, PlatGlyphMetrics* metrics);
 
 // --------------------------------------------------------------- offscreen
-// Linux only, for tools: a GL context with a width by height drawable and no window on
-// any screen (SDL's offscreen driver over EGL).
+// Linux only, for tools: a GL context with a width by height drawable and
+// no window on any screen (SDL's offscreen driver over EGL).
 bool platOpenOffscreen(int width, int height);
 void platCloseOffscreen();

@@ -5,8 +5,22 @@
 #include "platform/platform.h"
 #include "scene/frame.h"
 
+// ------------------------------------------------------------------ state
+// Main thread only.
+// An Esc key-down taken from the queue and not yet acted on. It outlives
+// the key-up, so a tap whose press and release both arrive while one frame
+// draws still ends the show on the next empty, active pass.
+static bool escapePressed;
+
+// The message just taken is an Esc press.
+static bool isEscapePress(const PlatMessage& message)
+{
+    return message.type == PLAT_MSG_KEYDOWN && message.wParam == PLAT_VK_ESCAPE;
+}
+
 int runMainLoop()
 {
+    escapePressed = false;
     PlatMessage message;
     for (;;) {
         if (quitRequested.load(std::memory_order_relaxed)) {
@@ -18,12 +32,13 @@ int runMainLoop()
                 return static_cast<int>(message.wParam);
             }
             platDispatchMessage(&message);
+            escapePressed = escapePressed || isEscapePress(message);
             continue;
         }
         if (!windowActive) {
             continue;
         }
-        if (keyDown[PLAT_VK_ESCAPE]) {
+        if (keyDown[PLAT_VK_ESCAPE] || escapePressed) {
             quitRequested.store(1, std::memory_order_relaxed);
             break;
         }

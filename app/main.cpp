@@ -2,18 +2,10 @@
 // close the window. Takes no arguments and reads no file or environment.
 // The one file outside platform/ that knows which system it is built for.
 
-#include <cstdlib>
-#include <ctime>
-
 #include "app/loop.h"
 #include "app/shared.h"
+#include "app/startup.h"
 #include "app/window.h"
-#include "image/textures.h"
-#include "scene/mesh.h"
-#include "scene/stars.h"
-#include "scene/text.h"
-#include "show/cues.h"
-#include "show/music.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
@@ -22,22 +14,6 @@
 #endif
 #include <windows.h>
 #endif
-
-// Prepares every asset and starts the music and the cue timer, in this
-// order; tests the result of none of its steps. Main thread, GL current.
-static void startShow()
-{
-    createOutlineFont();
-    srand(static_cast<unsigned>(time(nullptr)));
-    buildTextureSet();
-    setupSphereMap();
-    scatterStars();
-    initMesh();
-    computeVertexNormals(0);
-    startMusicOutput();
-    startCueTimer();
-    playMusic();
-}
 
 // Windows: WinMain in the GUI subsystem, its arguments ignored; elsewhere
 // main. Either way the exit code is 1 when the window does not open, else

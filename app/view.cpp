@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "scene/projection.h"
+
 // The double nearest to 2/3, bit pattern 0x3FE5555555555555.
 static const double BAND_FRACTION = 2.0 / 3.0;
 
@@ -26,7 +28,7 @@ void resizeView(int width, int height)
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(60.0, width / band.exactHeight, 0.2, 5000.0);
+    gluPerspective(VIEW_FIELD_OF_VIEW, width / band.exactHeight, VIEW_NEAR_PLANE, VIEW_FAR_PLANE);
 
     glEnable(GL_CULL_FACE);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);

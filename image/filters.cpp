@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "image/png.h"
+#include "image/png_state.h"
 
 enum : uint8_t {
     FILTER_NONE = 0,

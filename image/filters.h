@@ -1,5 +1,5 @@
 // Scanline filter reconstruction: undoes PNG filter method 0 (None, Sub, Up,
-// Average, Paeth) in place in scanlineBuffer (image/png.h), over pngHeight
+// Average, Paeth) in place in scanlineBuffer (image/png_state.h), over pngHeight
 // rows of pngBytesPerPixel * pngWidth + 1 bytes. Main thread.
 #pragma once
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/png.h"
+#include "image/png_state.h"
 
 // ---------------------------------------------------------------- state
 // Main thread, valid during one image decode.

@@ -1,5 +1,5 @@
 // The inflate decoder: turns the zlib stream of a PNG's image data into the
-// flat scanline buffer. Reads its input through nextByte (image/png.h) and
+// flat scanline buffer. Reads its input through nextByte (image/png_state.h) and
 // reports into the PNG error list. Main thread; one stream at a time.
 #pragma once
 

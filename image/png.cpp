@@ -2,6 +2,7 @@
 // from its IDAT chunks into the scanline buffer, the filters undone, then the
 // pixels assembled bottom row first.
 #include "image/png.h"
+#include "image/png_state.h"
 
 #include <cstdlib>
 

@@ -9,18 +9,13 @@
 #include "app/shared.h"
 #include "image/textures.h"
 #include "scene/mesh.h"
+#include "scene/projection.h"
 #include "scene/stars.h"
 #include "scene/text.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only.
 int32_t panelSelect = 1;  // 1: TEX_GREETINGS, 2: TEX_CREDITS
-
-// The scene's and the overlay's projection.
-static const double FIELD_OF_VIEW = 60.0;  // degrees, vertical
-static const double VIEW_ASPECT = 2.0;
-static const double NEAR_PLANE = 0.2;  // eye-space units
-static const double FAR_PLANE = 5000.0;
 
 // Single-precision constants of the animation (nearest floats to 1/30, 1/15, 1/3).
 static const float FLOOR_SCROLL = 0.033333335f;  // texture units per unit of t
@@ -70,7 +65,7 @@ static void setSceneProjection()
 {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(FIELD_OF_VIEW, VIEW_ASPECT, NEAR_PLANE, FAR_PLANE);
+    gluPerspective(VIEW_FIELD_OF_VIEW, VIEW_SCENE_ASPECT, VIEW_NEAR_PLANE, VIEW_FAR_PLANE);
     glMatrixMode(GL_MODELVIEW);
 }
 

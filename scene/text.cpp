@@ -9,6 +9,7 @@
 
 #include "assets/assets.h"
 #include "scene/cull.h"
+#include "scene/projection.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only; set once at start-up, read by every drawText.
@@ -93,7 +94,7 @@ void drawText(const char* format, ...)
 {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(60.0, 1.0, 0.2, 5000.0);
+    gluPerspective(VIEW_FIELD_OF_VIEW, VIEW_TEXT_ASPECT, VIEW_NEAR_PLANE, VIEW_FAR_PLANE);
     glMatrixMode(GL_MODELVIEW);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -5,15 +5,13 @@
 #include "platform/platform.h"
 #include "scene/stars.h"
 
-namespace {
-
 // The (order, row) pairs that raise the flash: every flash order with every
 // flash row, 14 cues in all.
-const uint32_t CUE_FLASH_ORDERS[] = {15, 17, 21, 23, 25, 27, 29};
-const uint32_t CUE_FLASH_ROWS[] = {52, 56};
+static const uint32_t CUE_FLASH_ORDERS[] = {15, 17, 21, 23, 25, 27, 29};
+static const uint32_t CUE_FLASH_ROWS[] = {52, 56};
 
 // Any thread.
-bool cueIsFlash(uint32_t order, uint32_t row)
+static bool cueIsFlash(uint32_t order, uint32_t row)
 {
     bool orderMatches = false;
     for (uint32_t flashOrder : CUE_FLASH_ORDERS)
@@ -24,17 +22,16 @@ bool cueIsFlash(uint32_t order, uint32_t row)
     return orderMatches && rowMatches;
 }
 
-}  // namespace
-
 float cueFlashStep(float level, uint32_t position, bool* endCue)
 {
     uint32_t musicOrder = position & 0xFFFFu;
     uint32_t musicRow = position >> 16;
-    float candidate = cueIsFlash(musicOrder, musicRow) ? (float)CUE_FLASH_LEVEL : level;
+    float candidate =
+        cueIsFlash(musicOrder, musicRow) ? static_cast<float>(CUE_FLASH_LEVEL) : level;
     *endCue = musicOrder == CUE_END_ORDER && musicRow == CUE_END_ROW;
     if (!(candidate > 0.0f))
         return 0.0f;
-    float decayed = candidate - (float)CUE_FLASH_DECAY;
+    float decayed = candidate - static_cast<float>(CUE_FLASH_DECAY);
     return decayed > 0.0f ? decayed : 0.0f;
 }
 

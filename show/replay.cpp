@@ -6,13 +6,9 @@
 #include "show/cues.h"
 #include "show/music.h"
 
-namespace {
-
 // ---- state (the calling thread's)
-uint32_t replayPositions[REPLAY_MAX_TICKS];  // position seen by tick k + 1
-float replayLevels[REPLAY_MAX_TICKS];        // flashLevel after tick k + 1
-
-}  // namespace
+static uint32_t replayPositions[REPLAY_MAX_TICKS];  // position seen by tick k + 1
+static float replayLevels[REPLAY_MAX_TICKS];        // flashLevel after tick k + 1
 
 bool replayCueLevels(int frequency, int ticks, float* levels, int* endCueTick)
 {

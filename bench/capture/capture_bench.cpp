@@ -23,27 +23,25 @@
 #include "tools/werule-capture/capture.h"
 #include "tools/werule-capture/video.h"
 
-namespace {
+static const double FROM = 74;  // seconds of show: the first flash lies in the span
+static const double SPAN = 5;
+static const int FPS = 60;
+static float flash[REPLAY_MAX_TICKS];
 
-const double FROM = 74;  // seconds of show: the first flash lies in the span
-const double SPAN = 5;
-const int FPS = 60;
-float flash[REPLAY_MAX_TICKS];
-
-double secondsSince(std::chrono::steady_clock::time_point start)
+static double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // Runs in the child: draws and reads back the span's frames; the seconds
 // they took, or a negative number when no context opens.
-double drawSpan(int width, int height)
+static double drawSpan(int width, int height)
 {
     const int first = videoFrameAt(FROM, FPS);
     const int end = videoFrameAt(FROM + SPAN, FPS);
     int endCueTick = 0;
     if (!replayCueLevels(VIDEO_SAMPLE_RATE, ticksAtFrame(end, FPS), flash, &endCueTick) ||
-        !openCapture(width, height)) {
+        !openCapture(width, height, 1)) {
         return -1;
     }
     uint8_t* bgra = static_cast<uint8_t*>(malloc(static_cast<size_t>(width) * height * 4));
@@ -59,7 +57,7 @@ double drawSpan(int width, int height)
     return seconds;
 }
 
-void Frames(benchmark::State& state)
+static void Frames(benchmark::State& state)
 {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
@@ -97,7 +95,7 @@ void Frames(benchmark::State& state)
 
 // Runs the tool on [from, to) at width x height into folder; the seconds
 // it took, or a negative number when it failed.
-double runTool(const char* folder, int width, int height, double from, double to)
+static double runTool(const char* folder, int width, int height, double from, double to)
 {
     char command[512];
     snprintf(command, sizeof command,
@@ -109,7 +107,7 @@ double runTool(const char* folder, int width, int height, double from, double to
     return status == 0 ? secondsSince(start) : -1;
 }
 
-void Encoded(benchmark::State& state)
+static void Encoded(benchmark::State& state)
 {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
@@ -155,7 +153,5 @@ BENCHMARK(Encoded)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
-
-}  // namespace
 
 BENCHMARK_MAIN();

@@ -22,12 +22,14 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <string>
 
 #include "assets/assets.h"
 #include "image/inflate.h"
 #include "image/png.h"
+#include "image/png_state.h"
 #include "tests/image/png_maker.h"
 
 namespace {
@@ -45,12 +47,14 @@ struct Corpus {
     size_t rgbaBytes = 0;
 };
 
-uint32_t big32(const uint8_t* p)
+}  // namespace
+
+static uint32_t big32(const uint8_t* p)
 {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-Entry entryOf(Bytes file)
+static Entry entryOf(Bytes file)
 {
     Entry e;
     e.file = std::move(file);
@@ -73,7 +77,7 @@ Entry entryOf(Bytes file)
     return e;
 }
 
-void countBytes(Corpus& c)
+static void countBytes(Corpus& c)
 {
     for (const Entry& e : c.entries) {
         c.rawBytes += e.rawSize;
@@ -81,7 +85,7 @@ void countBytes(Corpus& c)
     }
 }
 
-Corpus picturesCorpus()
+static Corpus picturesCorpus()
 {
     Corpus c;
     c.name = "pictures";
@@ -95,7 +99,7 @@ Corpus picturesCorpus()
     return c;
 }
 
-Corpus largeCorpus()
+static Corpus largeCorpus()
 {
     Corpus c;
     c.name = "large";
@@ -117,7 +121,7 @@ Corpus largeCorpus()
 // Each decodes one entry into out (at least rawSize / rgbaSize bytes) and
 // returns false on failure.
 
-bool oursInflate(const Entry& e, uint8_t* out)
+static bool oursInflate(const Entry& e, uint8_t* out)
 {
     startByteSource(e.stream.data(), static_cast<int32_t>(e.stream.size()));
     prepareCodeTables();
@@ -126,15 +130,15 @@ bool oursInflate(const Entry& e, uint8_t* out)
     return n == e.rawSize && pngErrorCount == 0;
 }
 
-bool zlibInflate(const Entry& e, uint8_t* out)
+static bool zlibInflate(const Entry& e, uint8_t* out)
 {
     uLongf n = static_cast<uLongf>(e.rawSize);
     return uncompress(out, &n, e.stream.data(), static_cast<uLong>(e.stream.size())) == Z_OK &&
            n == e.rawSize;
 }
 
-libdeflate_decompressor* deflater;
-bool libdeflateInflate(const Entry& e, uint8_t* out)
+static libdeflate_decompressor* deflater;
+static bool libdeflateInflate(const Entry& e, uint8_t* out)
 {
     size_t n = 0;
     return libdeflate_zlib_decompress(deflater, e.stream.data(), e.stream.size(), out, e.rawSize,
@@ -142,7 +146,7 @@ bool libdeflateInflate(const Entry& e, uint8_t* out)
            n == e.rawSize;
 }
 
-bool stbInflate(const Entry& e, uint8_t* out)
+static bool stbInflate(const Entry& e, uint8_t* out)
 {
     return stbi_zlib_decode_buffer(reinterpret_cast<char*>(out), static_cast<int>(e.rawSize),
                                    reinterpret_cast<const char*>(e.stream.data()),
@@ -150,7 +154,7 @@ bool stbInflate(const Entry& e, uint8_t* out)
            static_cast<int>(e.rawSize);
 }
 
-bool oursDecode(const Entry& e, uint8_t* out)
+static bool oursDecode(const Entry& e, uint8_t* out)
 {
     Image* image = decodePng(e.file.data(), static_cast<int32_t>(e.file.size()));
     if (image == nullptr)
@@ -160,7 +164,7 @@ bool oursDecode(const Entry& e, uint8_t* out)
     return true;
 }
 
-bool libpngDecode(const Entry& e, uint8_t* out)
+static bool libpngDecode(const Entry& e, uint8_t* out)
 {
     png_image image;
     memset(&image, 0, sizeof image);
@@ -173,7 +177,7 @@ bool libpngDecode(const Entry& e, uint8_t* out)
     return ok;
 }
 
-bool spngDecode(const Entry& e, uint8_t* out)
+static bool spngDecode(const Entry& e, uint8_t* out)
 {
     spng_ctx* ctx = spng_ctx_new(0);
     spng_set_crc_action(ctx, SPNG_CRC_USE, SPNG_CRC_USE);  // like ours: CRCs not compared
@@ -183,7 +187,7 @@ bool spngDecode(const Entry& e, uint8_t* out)
     return ok;
 }
 
-bool stbDecode(const Entry& e, uint8_t* out)
+static bool stbDecode(const Entry& e, uint8_t* out)
 {
     int w, h, n;
     stbi_uc* pixels =
@@ -195,12 +199,17 @@ bool stbDecode(const Entry& e, uint8_t* out)
     return true;
 }
 
+namespace {
+
 struct Decoder {
     const char* name;
     bool (*run)(const Entry&, uint8_t*);
     bool inflate;  // measures inflated bytes; else RGBA bytes
 };
-const Decoder DECODERS[] = {
+
+}  // namespace
+
+static const Decoder DECODERS[] = {
     {"ours-inflate", oursInflate, true},
     {"zlib", zlibInflate, true},
     {"libdeflate", libdeflateInflate, true},
@@ -211,9 +220,9 @@ const Decoder DECODERS[] = {
     {"stb_image", stbDecode, false},
 };
 
-Bytes outBuffer;
+static Bytes outBuffer;
 
-bool runCorpus(const Decoder& d, const Corpus& c)
+static bool runCorpus(const Decoder& d, const Corpus& c)
 {
     for (const Entry& e : c.entries) {
         if (!d.run(e, outBuffer.data()))
@@ -228,10 +237,16 @@ extern "C" __attribute__((noinline)) bool measuredRun(const Decoder* d, const Co
     return runCorpus(*d, *c);
 }
 
-std::map<std::string, double> throughput;  // "decoder corpus" -> bytes a second
+static std::map<std::string, double> throughput;  // "decoder corpus" -> bytes a second
 
+namespace {
+
+// The console table without colour codes, so that the RATIO lines printed
+// after it start their own lines for a reader that filters on them.
 class RecordingReporter : public benchmark::ConsoleReporter {
   public:
+    RecordingReporter() : ConsoleReporter(OO_Tabular)
+    {}
     std::map<std::string, size_t> bytesPerIteration;
     void ReportRuns(const std::vector<Run>& runs) override
     {
@@ -299,6 +314,7 @@ int main(int argc, char** argv)
         }
     }
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::cout.flush();  // the table goes through std::cout, the RATIO lines through stdio
     const std::pair<const char*, const char*> comparisons[] = {
         {"ours-inflate", "zlib"},  {"ours-inflate", "libdeflate"}, {"ours-inflate", "stb-inflate"},
         {"ours-decode", "libpng"}, {"ours-decode", "spng"},        {"ours-decode", "stb_image"}};

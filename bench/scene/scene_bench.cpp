@@ -23,14 +23,12 @@
 #include "scene/frame.h"
 #include "tools/werule-capture/capture.h"
 
-namespace {
+static const int WIDTH = 800;
+static const int HEIGHT = 600;
+static const double SHOW_SECONDS = 144;  // the music's end cue
+static const int FRAME_STRIDE = 6;       // of the 60-per-second frames, time every sixth
 
-const int WIDTH = 800;
-const int HEIGHT = 600;
-const double SHOW_SECONDS = 144;  // the music's end cue
-const int FRAME_STRIDE = 6;       // of the 60-per-second frames, time every sixth
-
-double peakResidentMegabytes()
+static double peakResidentMegabytes()
 {
     rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
@@ -39,7 +37,7 @@ double peakResidentMegabytes()
 
 // User and system time of the whole process (main thread and the
 // rasteriser's threads), in milliseconds.
-double processCpuMs()
+static double processCpuMs()
 {
     rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
@@ -47,14 +45,14 @@ double processCpuMs()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-double percentile(std::vector<double> values, double fraction)
+static double percentile(std::vector<double> values, double fraction)
 {
     std::sort(values.begin(), values.end());
     const size_t index = static_cast<size_t>(fraction * (values.size() - 1) + 0.5);
     return values[index];
 }
 
-void ShowRun(benchmark::State& state)
+static void ShowRun(benchmark::State& state)
 {
     std::vector<double> frameMs;
     double cpuMs = 0;  // process time spent in the timed frames
@@ -94,7 +92,7 @@ void ShowRun(benchmark::State& state)
 }
 BENCHMARK(ShowRun)->Iterations(1)->Unit(benchmark::kSecond);
 
-void FrameAt(benchmark::State& state)
+static void FrameAt(benchmark::State& state)
 {
     setShowStateAt(ShowMoment{static_cast<double>(state.range(0)), 1, 0});
     for (auto _ : state) {
@@ -106,14 +104,12 @@ void FrameAt(benchmark::State& state)
 // The start, a bright panel with the scroller on screen, and late in the show.
 BENCHMARK(FrameAt)->Arg(0)->Arg(8)->Arg(60)->Unit(benchmark::kMillisecond);
 
-}  // namespace
-
 int main(int argc, char** argv)
 {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    if (!openCapture(WIDTH, HEIGHT)) {
+    if (!openCapture(WIDTH, HEIGHT, 1)) {
         std::fprintf(stderr, "bench-scene: no offscreen GL context\n");
         return 1;
     }

@@ -12,11 +12,9 @@
 
 #include <cstdlib>
 
-namespace {
-
 // The tick as the show runs it: 3000 stars, the live position of the
 // playing module on SDL's dummy driver.
-void BM_CueTimerTick(benchmark::State& state)
+static void BM_CueTimerTick(benchmark::State& state)
 {
     srand(1);
     scatterStars();
@@ -26,7 +24,7 @@ void BM_CueTimerTick(benchmark::State& state)
 }
 BENCHMARK(BM_CueTimerTick);
 
-void BM_MusicPosition(benchmark::State& state)
+static void BM_MusicPosition(benchmark::State& state)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(platMusicPosition(musicHandle));
@@ -34,7 +32,7 @@ void BM_MusicPosition(benchmark::State& state)
 BENCHMARK(BM_MusicPosition);
 
 // The flash at 144 s: the whole module rendered offline, once.
-void BM_ReplayWholeShow(benchmark::State& state)
+static void BM_ReplayWholeShow(benchmark::State& state)
 {
     for (auto _ : state) {
         float level = 0;
@@ -43,8 +41,6 @@ void BM_ReplayWholeShow(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ReplayWholeShow)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -18,7 +18,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=
 cleanup() {
     [ -n "$xvfb_pid" ] && "$wineserver" -k 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT

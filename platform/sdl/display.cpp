@@ -7,6 +7,7 @@
 #include <SDL2/SDL_syswm.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // --- display state (main thread) -----------------------------------------
@@ -32,10 +33,23 @@ static int quitExitCode;
 // the show refuses those.
 static const char* const REAL_VIDEO_DRIVERS[] = {"x11", "wayland", "kmsdrm"};
 
+// Tells a person at a terminal why no window can open: one line on standard
+// error, naming the display variables as found. Main thread.
+static void explainNoDisplay(const char* detail)
+{
+    const char* x11 = getenv("DISPLAY");
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    fprintf(stderr,
+            "werule: no X11 or Wayland display could be opened (DISPLAY=%s, "
+            "WAYLAND_DISPLAY=%s): %s\n",
+            x11 != nullptr ? x11 : "unset", wayland != nullptr ? wayland : "unset", detail);
+}
+
 bool platStartVideo(PlatWindowProcedure procedure)
 {
     windowProcedure = procedure;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        explainNoDisplay(SDL_GetError());
         return false;
     }
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -44,6 +58,10 @@ bool platStartVideo(PlatWindowProcedure procedure)
             return true;
         }
     }
+    char detail[128];
+    snprintf(detail, sizeof detail, "SDL found only its '%s' video driver, which shows nothing",
+             driver != nullptr ? driver : "");
+    explainNoDisplay(detail);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
 }

@@ -17,70 +17,68 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
 enum {
     SOUND_CHANNELS = 2,
     SOUND_BUFFER_FRAMES = 1024,   // frames per callback asked of SDL
     SOUND_SUBCHUNK_FRAMES = 128,  // frames per published position: 2.9 ms, the most it trails
     SOUND_RING_SLOTS = 64,        // published positions kept: 8 callbacks, 186 ms
 };
-const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
+static const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
 
 // ---- state
 // Main thread, start-up only:
-SDL_AudioDeviceID soundDevice;  // 0: no device (silent)
-bool soundAtExitRegistered;
+static SDL_AudioDeviceID soundDevice;  // 0: no device (silent)
+static bool soundAtExitRegistered;
 // Guarded by SDL's device lock (written by the main thread under it, read and
 // written by the audio callback, which SDL runs under it):
-openmpt_module* soundModule;  // the loaded module, never freed once playing
-bool soundPlaying;            // true from platMusicPlay on
-bool soundClosing;            // set at process exit: the callback renders no more
-int soundRingNext;            // audio thread: next ring slot to write
-bool soundClockStarted;       // audio thread: soundStartUs is set for this play
-int64_t soundStartUs;         // audio thread: steady clock at the first frame played
-int64_t soundFramesPlayed;    // audio thread: frames rendered since, skipped ones too
-int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];  // audio thread: skipped frames
+static openmpt_module* soundModule;  // the loaded module, never freed once playing
+static bool soundPlaying;            // true from platMusicPlay on
+static bool soundClosing;            // set at process exit: the callback renders no more
+static int soundRingNext;            // audio thread: next ring slot to write
+static bool soundClockStarted;       // audio thread: soundStartUs is set for this play
+static int64_t soundStartUs;         // audio thread: steady clock at the first frame played
+static int64_t soundFramesPlayed;    // audio thread: frames rendered since, skipped ones too
+static int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];  // audio thread: skipped frames
 // Set at start-up before output starts, then read by the audio callback:
-int soundFrequency;       // Hz, as the device was opened
-uint32_t soundLatencyUs;  // callback to first frame heard, microseconds
-bool soundClockless;      // the driver keeps no time of its own (disk, dummy)
+static int soundFrequency;       // Hz, as the device was opened
+static uint32_t soundLatencyUs;  // callback to first frame heard, microseconds
+static bool soundClockless;      // the driver keeps no time of its own (disk, dummy)
 // Any thread:
-std::atomic<uint32_t> soundMusicHandle{0};   // handle of soundModule, 0 for none
-std::atomic<uint32_t> soundRestPosition{0};  // position before anything is heard
-std::atomic<bool> soundSilent{true};         // no device: nothing plays
+static std::atomic<uint32_t> soundMusicHandle{0};   // handle of soundModule, 0 for none
+static std::atomic<uint32_t> soundRestPosition{0};  // position before anything is heard
+static std::atomic<bool> soundSilent{true};         // no device: nothing plays
 // One slot: heard-at time (steady clock, microseconds, low 32 bits, forced
 // odd) in the high 32 bits, position in the low 32 bits; 0 when empty.
-std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
+static std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
 
 // ---- helpers
 
 // Steady clock in microseconds. Any thread.
-int64_t soundClockUs()
+static int64_t soundClockUs()
 {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::microseconds>(now).count();
 }
 
 // Any thread (the main thread with the device locked, or no device).
-void soundClearRing()
+static void soundClearRing()
 {
     for (auto& slot : soundRing)
         slot.store(0, std::memory_order_relaxed);
 }
 
 // Audio thread: the position at the next frame to be rendered.
-uint32_t soundModulePosition()
+static uint32_t soundModulePosition()
 {
-    uint32_t order = (uint32_t)openmpt_module_get_current_order(soundModule);
-    uint32_t row = (uint32_t)openmpt_module_get_current_row(soundModule);
+    uint32_t order = static_cast<uint32_t>(openmpt_module_get_current_order(soundModule));
+    uint32_t row = static_cast<uint32_t>(openmpt_module_get_current_row(soundModule));
     return (order & 0xFFFFu) | (row << 16);
 }
 
 // Audio thread: records that position will be heard at heardUs.
-void soundPublish(uint32_t position, uint32_t heardUs)
+static void soundPublish(uint32_t position, uint32_t heardUs)
 {
-    uint64_t slot = ((uint64_t)(heardUs | 1u) << 32) | position;
+    uint64_t slot = (static_cast<uint64_t>(heardUs | 1u) << 32) | position;
     soundRing[soundRingNext].store(slot, std::memory_order_relaxed);
     soundRingNext = (soundRingNext + 1) % SOUND_RING_SLOTS;
 }
@@ -90,32 +88,33 @@ void soundPublish(uint32_t position, uint32_t heardUs)
 // 1 % (it sleeps a whole buffer after each): the frames it failed to take by
 // now are rendered and dropped, so the music keeps to the steady clock as it
 // would on a card.
-void soundSkipLateFrames(int64_t nowUs)
+static void soundSkipLateFrames(int64_t nowUs)
 {
     int64_t due = (nowUs - soundStartUs) * soundFrequency / 1000000;
     int64_t behind = due - soundFramesPlayed;
-    if (behind > (int64_t)soundFrequency)
+    if (behind > static_cast<int64_t>(soundFrequency))
         behind = soundFrequency;  // at most a second at once
     while (behind > 0) {
-        size_t want = behind < SOUND_BUFFER_FRAMES ? (size_t)behind : (size_t)SOUND_BUFFER_FRAMES;
+        size_t want = behind < SOUND_BUFFER_FRAMES ? static_cast<size_t>(behind)
+                                                   : static_cast<size_t>(SOUND_BUFFER_FRAMES);
         size_t got =
             openmpt_module_read_interleaved_stereo(soundModule, soundFrequency, want, soundScratch);
         if (got == 0)
             break;
-        behind -= (int64_t)got;
-        soundFramesPlayed += (int64_t)got;
+        behind -= static_cast<int64_t>(got);
+        soundFramesPlayed += static_cast<int64_t>(got);
     }
 }
 
 // Audio thread, with SDL's device lock held. Fills the buffer in sub-chunks
 // and publishes the position at the start of each with the time its first
 // frame will be heard, so a reader is never more than a sub-chunk late.
-void soundCallback(void*, Uint8* stream, int length)
+static void soundCallback(void*, Uint8* stream, int length)
 {
-    int frames = length / (int)(SOUND_CHANNELS * sizeof(int16_t));
-    int16_t* out = (int16_t*)stream;
+    int frames = length / static_cast<int>(SOUND_CHANNELS * sizeof(int16_t));
+    int16_t* out = reinterpret_cast<int16_t*>(stream);
     if (!soundModule || !soundPlaying || soundClosing) {
-        memset(stream, 0, (size_t)length);
+        memset(stream, 0, static_cast<size_t>(length));
         return;
     }
     int64_t nowUs = soundClockUs();
@@ -126,16 +125,18 @@ void soundCallback(void*, Uint8* stream, int length)
     } else if (soundClockless) {
         soundSkipLateFrames(nowUs);
     }
-    uint32_t heardUs = (uint32_t)(nowUs + soundLatencyUs);
+    uint32_t heardUs = static_cast<uint32_t>(nowUs + soundLatencyUs);
     for (int done = 0; done < frames;) {
         int count = frames - done < SOUND_SUBCHUNK_FRAMES ? frames - done : SOUND_SUBCHUNK_FRAMES;
-        uint32_t offsetUs = (uint32_t)((int64_t)done * 1000000 / soundFrequency);
+        uint32_t offsetUs =
+            static_cast<uint32_t>(static_cast<int64_t>(done) * 1000000 / soundFrequency);
         soundPublish(soundModulePosition(), heardUs + offsetUs);
         size_t got = openmpt_module_read_interleaved_stereo(
-            soundModule, soundFrequency, (size_t)count, out + done * SOUND_CHANNELS);
-        if (got < (size_t)count)
-            memset(out + (done + (int)got) * SOUND_CHANNELS, 0,
-                   (size_t)(count - (int)got) * SOUND_CHANNELS * sizeof(int16_t));
+            soundModule, soundFrequency, static_cast<size_t>(count), out + done * SOUND_CHANNELS);
+        if (got < static_cast<size_t>(count))
+            memset(out + (done + static_cast<int>(got)) * SOUND_CHANNELS, 0,
+                   static_cast<size_t>(count - static_cast<int>(got)) * SOUND_CHANNELS *
+                       sizeof(int16_t));
         done += count;
     }
     soundFramesPlayed += frames;
@@ -144,7 +145,7 @@ void soundCallback(void*, Uint8* stream, int length)
 // Main thread, at process exit: lets a callback in flight finish and keeps
 // later ones away from the module while the libraries' statics go away. The
 // device stays open and the thread runs on, silent, until the process ends.
-void soundAtExit()
+static void soundAtExit()
 {
     SDL_LockAudioDevice(soundDevice);
     soundClosing = true;
@@ -153,7 +154,7 @@ void soundAtExit()
 
 // Main thread: opens the device named by index (-1: the default) on the
 // audio driver SDL has initialised; 0 when none opens.
-SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obtained)
+static SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obtained)
 {
     SDL_AudioSpec wanted;
     memset(&wanted, 0, sizeof wanted);
@@ -169,8 +170,6 @@ SDL_AudioDeviceID soundOpenDevice(int device, int frequency, SDL_AudioSpec* obta
     // callback always sees frequency Hz, 16-bit stereo.
     return SDL_OpenAudioDevice(name, 0, &wanted, obtained, 0);
 }
-
-}  // namespace
 
 bool platSoundInit(int device, int frequency)
 {
@@ -203,8 +202,9 @@ bool platSoundInit(int device, int frequency)
     // drivers take a buffer as soon as it is filled.
     const char* driver = SDL_GetCurrentAudioDriver();
     bool immediate = driver && (strcmp(driver, "disk") == 0 || strcmp(driver, "dummy") == 0);
-    soundLatencyUs =
-        immediate ? 0 : (uint32_t)((int64_t)obtained.samples * 1000000 / obtained.freq);
+    soundLatencyUs = immediate ? 0
+                               : static_cast<uint32_t>(static_cast<int64_t>(obtained.samples) *
+                                                       1000000 / obtained.freq);
     soundClockless = immediate;
     soundDevice = opened;
     soundSilent.store(false, std::memory_order_relaxed);
@@ -258,8 +258,8 @@ bool platMusicPlay(uint32_t music, uint32_t position)
         return false;
     if (soundDevice)
         SDL_LockAudioDevice(soundDevice);
-    openmpt_module_set_position_order_row(soundModule, (int32_t)(position & 0xFFFFu),
-                                          (int32_t)(position >> 16));
+    openmpt_module_set_position_order_row(soundModule, static_cast<int32_t>(position & 0xFFFFu),
+                                          static_cast<int32_t>(position >> 16));
     soundClearRing();
     soundRestPosition.store(position, std::memory_order_relaxed);
     soundPlaying = soundDevice != 0;
@@ -276,23 +276,23 @@ uint32_t platMusicPosition(uint32_t music)
     if (soundSilent.load(std::memory_order_relaxed))
         return SOUND_NO_POSITION;
     // The latest slot already heard; slots still to come are skipped.
-    uint32_t now = (uint32_t)soundClockUs();
+    uint32_t now = static_cast<uint32_t>(soundClockUs());
     uint32_t bestAge = 0xFFFFFFFFu;
     uint32_t best = soundRestPosition.load(std::memory_order_relaxed);
     for (auto& ring : soundRing) {
         uint64_t slot = ring.load(std::memory_order_relaxed);
         if (slot == 0)
             continue;
-        uint32_t age = now - (uint32_t)(slot >> 32);
-        if ((int32_t)age < 0 || age >= bestAge)
+        uint32_t age = now - static_cast<uint32_t>(slot >> 32);
+        if (static_cast<int32_t>(age) < 0 || age >= bestAge)
             continue;
         bestAge = age;
-        best = (uint32_t)slot;
+        best = static_cast<uint32_t>(slot);
     }
     return best;
 }
 
 int platSoundLatencyUs()
 {
-    return soundSilent.load(std::memory_order_relaxed) ? -1 : (int)soundLatencyUs;
+    return soundSilent.load(std::memory_order_relaxed) ? -1 : static_cast<int>(soundLatencyUs);
 }

@@ -7,15 +7,13 @@
 
 #include <libopenmpt/libopenmpt.h>
 
-namespace {
-
 // ---- state (the calling thread's, one scan at a time)
-int16_t scanBuffer[PLAT_RENDER_BLOCK_FRAMES * 2];  // rendered stereo or mono frames
+static int16_t scanBuffer[PLAT_RENDER_BLOCK_FRAMES * 2];  // rendered stereo or mono frames
 
 // The module as the show loads it: from order 0, row 0, looping forever.
 // Without dither, whose noise libopenmpt seeds afresh for every module, the
 // 16-bit render is the same on every run.
-openmpt_module* openScanModule(const void* data, size_t length)
+static openmpt_module* openScanModule(const void* data, size_t length)
 {
     openmpt_module* module = openmpt_module_create_from_memory2(
         data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, nullptr,
@@ -26,8 +24,6 @@ openmpt_module* openScanModule(const void* data, size_t length)
     openmpt_module_ctl_set_integer(module, "dither", 0);
     return module;
 }
-
-}  // namespace
 
 bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
                             uint32_t* positions, int count)
@@ -42,18 +38,19 @@ bool platMusicScanPositions(const void* data, size_t length, int frequency, int 
     // first frame, so rounding never adds up over a long scan.
     int64_t rendered = 0;
     for (int step = 1; step <= count; step++) {
-        int64_t target = (int64_t)step * frequency * stepMs / 1000;
+        int64_t target = static_cast<int64_t>(step) * frequency * stepMs / 1000;
         while (rendered < target) {
             int64_t left = target - rendered;
-            size_t want =
-                left < PLAT_RENDER_BLOCK_FRAMES ? (size_t)left : (size_t)PLAT_RENDER_BLOCK_FRAMES;
+            size_t want = left < PLAT_RENDER_BLOCK_FRAMES
+                              ? static_cast<size_t>(left)
+                              : static_cast<size_t>(PLAT_RENDER_BLOCK_FRAMES);
             size_t got = openmpt_module_read_mono(module, frequency, want, scanBuffer);
             if (got == 0)
                 break;  // cannot happen while looping; never spin
-            rendered += (int64_t)got;
+            rendered += static_cast<int64_t>(got);
         }
-        uint32_t order = (uint32_t)openmpt_module_get_current_order(module);
-        uint32_t row = (uint32_t)openmpt_module_get_current_row(module);
+        uint32_t order = static_cast<uint32_t>(openmpt_module_get_current_order(module));
+        uint32_t row = static_cast<uint32_t>(openmpt_module_get_current_row(module));
         positions[step - 1] = (order & 0xFFFFu) | (row << 16);
     }
     openmpt_module_destroy(module);
@@ -79,12 +76,14 @@ bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64
         if (got == 0)
             break;  // cannot happen while looping; never spin
         int64_t from = rendered > firstFrame ? rendered : firstFrame;
-        int64_t to = rendered + (int64_t)got < endFrame ? rendered + (int64_t)got : endFrame;
+        int64_t to = rendered + static_cast<int64_t>(got) < endFrame
+                         ? rendered + static_cast<int64_t>(got)
+                         : endFrame;
         for (int64_t frame = from; frame < to; frame++) {
             samples[(frame - firstFrame) * 2] = scanBuffer[(frame - rendered) * 2];
             samples[(frame - firstFrame) * 2 + 1] = scanBuffer[(frame - rendered) * 2 + 1];
         }
-        rendered += (int64_t)got;
+        rendered += static_cast<int64_t>(got);
     }
     openmpt_module_destroy(module);
     return rendered >= endFrame;

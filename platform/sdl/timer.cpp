@@ -8,11 +8,9 @@
 #include <chrono>
 #include <thread>
 
-namespace {
-
 // Timer thread: runs until the process ends. Touches nothing but its own
 // locals and whatever the callback touches.
-void timerLoop(std::chrono::microseconds period, void (*callback)())
+static void timerLoop(std::chrono::microseconds period, void (*callback)())
 {
     auto deadline = std::chrono::steady_clock::now();
     for (;;) {
@@ -22,13 +20,12 @@ void timerLoop(std::chrono::microseconds period, void (*callback)())
     }
 }
 
-}  // namespace
-
 bool platStartPeriodicTimer(int periodMs, void (*callback)())
 {
     if (periodMs <= 0 || !callback)
         return false;
-    std::thread thread(timerLoop, std::chrono::microseconds((int64_t)periodMs * 1000), callback);
+    std::thread thread(timerLoop, std::chrono::microseconds(static_cast<int64_t>(periodMs) * 1000),
+                       callback);
     // Never joined: the timer lives as long as the process, which may end
     // while the thread sleeps or ticks.
     thread.detach();

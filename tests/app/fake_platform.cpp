@@ -160,3 +160,58 @@ int platMessageBox(const char* text, const char* caption, int buttons, int icon)
     fake.boxes.push_back({text, caption, buttons, icon});
     return buttons == PLAT_BUTTONS_YESNO ? fake.boxAnswer : PLAT_ANSWER_OK;
 }
+
+// ---------------------------------------------------------- the show's half
+
+bool platHasExtension(const char* name)
+{
+    fake.calls.push_back(std::string("hasExtension ") + name);
+    return false;
+}
+void* platGetProcAddress(const char* name)
+{
+    fake.calls.push_back(std::string("getProcAddress ") + name);
+    return nullptr;
+}
+
+bool platBuildOutlineFont(const unsigned char*, size_t, int first, int count, unsigned,
+                          PlatGlyphMetrics*)
+{
+    fake.calls.push_back("buildOutlineFont " + std::to_string(first) + " " + std::to_string(count));
+    return true;
+}
+
+static const uint32_t FAKE_MUSIC_HANDLE = 5;
+
+bool platSoundInit(int device, int frequency)
+{
+    fake.calls.push_back("soundInit " + std::to_string(device) + " " + std::to_string(frequency));
+    return true;
+}
+uint32_t platMusicLoad(const void*, size_t, bool loop)
+{
+    fake.calls.push_back(std::string("musicLoad ") + (loop ? "looping" : "once"));
+    return FAKE_MUSIC_HANDLE;
+}
+bool platSoundStart()
+{
+    fake.calls.push_back("soundStart");
+    return true;
+}
+bool platMusicPlay(uint32_t music, uint32_t position)
+{
+    fake.calls.push_back("musicPlay " + std::to_string(music) + " " + std::to_string(position));
+    return true;
+}
+uint32_t platMusicPosition(uint32_t)
+{
+    return 0xFFFFFFFFu;
+}
+
+bool platStartPeriodicTimer(int periodMs, void (*callback)())
+{
+    fake.calls.push_back("startPeriodicTimer " + std::to_string(periodMs));
+    fake.timerPeriodMs = periodMs;
+    fake.timerCallback = callback;
+    return true;
+}

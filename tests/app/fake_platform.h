@@ -1,6 +1,7 @@
-// A scripted stand-in for the display and message half of platform.h: it
-// records every call in order, fails the step it is told to fail, answers
-// message boxes as told and hands out scripted messages.
+// A scripted stand-in for platform.h: it records every call in order, fails
+// the step it is told to fail, answers message boxes as told and hands out
+// scripted messages. The show's half (font, extensions, sound, timer) only
+// records: nothing plays, ticks or draws, and no extension is offered.
 #pragma once
 
 #include <string>
@@ -55,6 +56,8 @@ struct FakePlatform {
     bool quitPosted = false;
     int quitCode = -1;
     std::vector<long> defaultHandled;         // types passed to default handling
+    int timerPeriodMs = 0;                    // the periodic timer asked for
+    void (*timerCallback)() = nullptr;        // never called by the fake
     PlatWindowProcedure procedure = nullptr;  // as given to platStartVideo
 };
 extern FakePlatform fake;

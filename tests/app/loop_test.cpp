@@ -23,12 +23,12 @@ bool drawFrame()
     return true;
 }
 
-namespace {
-
-PlatMessage msg(int type, uint32_t wParam = 0, uint32_t lParam = 0)
+static PlatMessage msg(int type, uint32_t wParam = 0, uint32_t lParam = 0)
 {
     return PlatMessage{type, wParam, lParam};
 }
+
+namespace {
 
 class MainLoop : public ::testing::Test {
   protected:
@@ -43,6 +43,8 @@ class MainLoop : public ::testing::Test {
         frameLimit = 1000;
     }
 };
+
+}  // namespace
 
 TEST_F(MainLoop, EscActsOnlyOnceTheQueueIsEmpty)
 {
@@ -79,7 +81,7 @@ TEST_F(MainLoop, QuitMessageCodeIsTheExitCode)
     EXPECT_EQ(runMainLoop(), 7);
 }
 
-void setQuitFromTimer()
+static void setQuitFromTimer()
 {
     quitRequested.store(1);
 }
@@ -108,6 +110,39 @@ TEST_F(MainLoop, EscHeldWhileMinimisedActsOnTheFirstEmptyPassAfterRestore)
     EXPECT_EQ(fake.emptyPolls, 21) << "20 while minimised, then one that ends the show";
 }
 
+TEST_F(MainLoop, EscTappedWithinOneFrameEndsTheShowOnTheNextEmptyPass)
+{
+    // Press and release both queued while a frame drew: the table shows Esc
+    // up again by the time the queue is empty.
+    fake.script = {{3, msg(PLAT_MSG_KEYDOWN, PLAT_VK_ESCAPE), nullptr},
+                   {0, msg(PLAT_MSG_KEYUP, PLAT_VK_ESCAPE), nullptr}};
+    EXPECT_EQ(runMainLoop(), 0);
+    EXPECT_EQ(keyDown[PLAT_VK_ESCAPE], 0);
+    EXPECT_EQ(framesDrawn, 3) << "no frame after the tap";
+    EXPECT_EQ(quitRequested.load(), 1);
+}
+
+TEST_F(MainLoop, EscTappedWhileMinimisedActsOnlyOnceRestored)
+{
+    fake.script = {{0, msg(PLAT_MSG_ACTIVATE, 1u << 16), nullptr},
+                   {0, msg(PLAT_MSG_KEYDOWN, PLAT_VK_ESCAPE), nullptr},
+                   {0, msg(PLAT_MSG_KEYUP, PLAT_VK_ESCAPE), nullptr},
+                   {20, msg(PLAT_MSG_ACTIVATE, 0), nullptr}};
+    EXPECT_EQ(runMainLoop(), 0);
+    EXPECT_EQ(framesDrawn, 0);
+    EXPECT_EQ(fake.emptyPolls, 21) << "20 while minimised, then one that ends the show";
+}
+
+TEST_F(MainLoop, OtherKeysTappedDoNotEndTheShow)
+{
+    frameLimit = 4;
+    fake.script = {{1, msg(PLAT_MSG_KEYDOWN, 0x20), nullptr},
+                   {0, msg(PLAT_MSG_KEYUP, 0x20), nullptr},
+                   {0, msg(PLAT_MSG_KEYUP, PLAT_VK_ESCAPE), nullptr}};
+    EXPECT_EQ(runMainLoop(), 0);
+    EXPECT_EQ(framesDrawn, 4) << "ended by the test's frame limit only";
+}
+
 TEST_F(MainLoop, EndCueIsSeenAtTheTopOfTheNextPass)
 {
     quitRequested.store(1);
@@ -130,5 +165,3 @@ TEST(ViewBand, TwoThirdsOfTheHeightCentredAndTruncated)
     EXPECT_DOUBLE_EQ(viewBandFor(600).exactHeight, 400.0);
     EXPECT_DOUBLE_EQ(viewBandFor(0).exactHeight, 2.0 / 3.0) << "zero is taken as 1";
 }
-
-}  // namespace

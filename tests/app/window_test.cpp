@@ -8,9 +8,7 @@
 #include "app/window.h"
 #include "tests/app/fake_platform.h"
 
-namespace {
-
-void resetShell()
+static void resetShell()
 {
     fakeReset();
     fullscreen = 1;
@@ -20,6 +18,8 @@ void resetShell()
     videoStarted = windowCreated = drawableHeld = contextCreated = false;
 }
 
+namespace {
+
 class OpenWindow : public ::testing::Test {
   protected:
     void SetUp() override
@@ -27,6 +27,8 @@ class OpenWindow : public ::testing::Test {
         resetShell();
     }
 };
+
+}  // namespace
 
 TEST_F(OpenWindow, FullscreenSuccessRunsEveryStepInOrder)
 {
@@ -91,6 +93,8 @@ TEST_F(OpenWindow, VideoThatWillNotStartFailsFirstWithoutClosing)
     EXPECT_EQ(fake.calls.size(), 2u) << "only the start and the box";
 }
 
+namespace {
+
 struct LaterFailure {
     FakeStep step;
     const char* text;
@@ -104,6 +108,8 @@ class OpenWindowLaterFailure : public ::testing::TestWithParam<LaterFailure> {
         resetShell();
     }
 };
+
+}  // namespace
 
 TEST_P(OpenWindowLaterFailure, ClosesFirstThenTellsExactly)
 {
@@ -143,6 +149,8 @@ TEST_F(OpenWindow, CloseReleasesOnlyWhatExistsAfterAFailure)
     EXPECT_EQ(fakeCallIndex("deleteContext"), -1);
 }
 
+namespace {
+
 class CloseWindow : public ::testing::Test {
   protected:
     void SetUp() override
@@ -152,6 +160,8 @@ class CloseWindow : public ::testing::Test {
         fake.calls.clear();
     }
 };
+
+}  // namespace
 
 TEST_F(CloseWindow, ReleasesEverythingInOrder)
 {
@@ -185,6 +195,8 @@ TEST_F(CloseWindow, EachFailingReleaseIsToldAndTheRestGoesOn)
     EXPECT_GE(fakeCallIndex("stopVideo"), 0);
 }
 
+namespace {
+
 class WindowProc : public ::testing::Test {
   protected:
     void SetUp() override
@@ -197,6 +209,8 @@ class WindowProc : public ::testing::Test {
         return windowProc(&message);
     }
 };
+
+}  // namespace
 
 TEST_F(WindowProc, KeysAreRecordedFromDownToUp)
 {
@@ -247,5 +261,3 @@ TEST_F(WindowProc, ScreenSaverAndPowerDownAreRefusedOtherCommandsPassOn)
     send(PLAT_MSG_OTHER);
     EXPECT_EQ(fake.defaultHandled.size(), 2u);
 }
-
-}  // namespace

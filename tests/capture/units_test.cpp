@@ -13,8 +13,6 @@
 #include "tools/werule-capture/capture.h"
 #include "tools/werule-capture/video.h"
 
-namespace {
-
 TEST(VideoClock, TicksAreTheWholeTwentyMillisecondStepsUpToEachFrame)
 {
     for (int fps = VIDEO_MIN_FPS; fps <= VIDEO_MAX_FPS; ++fps) {
@@ -63,6 +61,8 @@ TEST(VideoClock, TheShowEndsAtTheFirstFrameThatFollowsTheEndCueTick)
     EXPECT_EQ(videoFrameAt(0, 240), 0);
 }
 
+namespace {
+
 // What a loop playing the video from its first frame has reached at each
 // frame, drawing nothing: the flips drawFrame makes are made with
 // flipPanelAt at the same show time.
@@ -73,7 +73,9 @@ struct ShowState {
     std::vector<float> depths;
 };
 
-ShowState currentState()
+}  // namespace
+
+static ShowState currentState()
 {
     ShowState state = {showTime.load(), panelSelect, flashLevel.load(), {}};
     for (const Star& star : stars) {
@@ -82,7 +84,8 @@ ShowState currentState()
     return state;
 }
 
-void expectSameState(const ShowState& played, const ShowState& direct, const char* what, int frame)
+static void expectSameState(const ShowState& played, const ShowState& direct, const char* what,
+                            int frame)
 {
     EXPECT_EQ(played.showTime, direct.showTime) << what << ", frame " << frame;
     EXPECT_EQ(played.panelSelect, direct.panelSelect) << what << ", frame " << frame;
@@ -127,5 +130,3 @@ TEST(VideoShow, AStartInTheMiddleIsTheStateOfPlayingFromTheBeginning)
         }
     }
 }
-
-}  // namespace

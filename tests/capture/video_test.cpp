@@ -3,7 +3,6 @@
 // positions, the sound against libopenmpt's own render, and the refusals.
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -16,21 +15,19 @@
 #include "assets/assets.h"
 #include "platform/platform.h"
 
-namespace {
-
-const char* const TOOL = WERULE_CAPTURE_TOOL;
-const int RATE = 48000;  // Hz, the capture's sound clock
+static const char* const TOOL = WERULE_CAPTURE_TOOL;
+static const int RATE = 48000;  // Hz, the capture's sound clock
 
 // The short span every capture here draws: the first flash cue lies in it.
-const double FROM = 74;
-const double TO = 76;
-const int FPS = 30;
-const int WIDTH = 320;
-const int HEIGHT = 240;
+static const double FROM = 74;
+static const double TO = 76;
+static const int FPS = 30;
+static const int WIDTH = 320;
+static const int HEIGHT = 240;
 
 // Runs a shell command with the offscreen driver's environment (no display
 // named), returns its standard output; *status gets its exit status.
-std::string run(const std::string& command, int* status = nullptr)
+static std::string run(const std::string& command, int* status = nullptr)
 {
     const std::string full = "env -u DISPLAY -u WAYLAND_DISPLAY " + command;
     FILE* pipe = popen(full.c_str(), "r");
@@ -53,7 +50,7 @@ std::string run(const std::string& command, int* status = nullptr)
     return out;
 }
 
-std::string spanArguments()
+static std::string spanArguments()
 {
     char text[160];
     snprintf(text, sizeof text, "--from %g --to %g --fps %d --size %dx%d", FROM, TO, FPS, WIDTH,
@@ -62,13 +59,13 @@ std::string spanArguments()
 }
 
 // Every picture of a file as rgb24 bytes, frame after frame.
-std::string decodedFrames(const std::string& file)
+static std::string decodedFrames(const std::string& file)
 {
     return run("ffmpeg -v error -i " + file + " -map 0:v:0 -f rawvideo -pix_fmt rgb24 -");
 }
 
 // Every sound sample of a file as interleaved 16-bit stereo at 48,000 Hz.
-std::vector<int16_t> decodedSound(const std::string& file)
+static std::vector<int16_t> decodedSound(const std::string& file)
 {
     const std::string bytes =
         run("ffmpeg -v error -i " + file + " -map 0:a:0 -f s16le -ac 2 -ar 48000 -");
@@ -78,7 +75,7 @@ std::vector<int16_t> decodedSound(const std::string& file)
 }
 
 // The value of `key=` in ffprobe's key=value lines for one stream kind.
-std::string probe(const std::string& file, const char* stream, const char* key)
+static std::string probe(const std::string& file, const char* stream, const char* key)
 {
     std::string out = run(std::string("ffprobe -v error -count_frames -select_streams ") + stream +
                           " -show_entries stream=" + key + " -of default=nw=1:nk=1 " + file);
@@ -90,7 +87,7 @@ std::string probe(const std::string& file, const char* stream, const char* key)
 
 // The module as the show plays it, from the start, looping; no dither, so
 // that the 16-bit render depends on the module alone.
-openmpt_module* openModule()
+static openmpt_module* openModule()
 {
     openmpt_module* module = openmpt_module_create_from_memory2(
         assetMusicIt, assetMusicItSize, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
@@ -104,7 +101,7 @@ openmpt_module* openModule()
 
 // Interleaved stereo frames [first, first + count) of libopenmpt's own
 // render of the music from its start, in the platform's blocks.
-std::vector<int16_t> libopenmptSound(int64_t first, int64_t count)
+static std::vector<int16_t> libopenmptSound(int64_t first, int64_t count)
 {
     std::vector<int16_t> all(static_cast<size_t>(first + count + PLAT_RENDER_BLOCK_FRAMES) * 2);
     openmpt_module* module = openModule();
@@ -121,7 +118,7 @@ std::vector<int16_t> libopenmptSound(int64_t first, int64_t count)
 
 // The first 20 ms tick (1 for the first) at which libopenmpt's render
 // stands on a flash cue: orders 15 ... 29 that flash, row 52 or 56.
-int firstFlashTick()
+static int firstFlashTick()
 {
     openmpt_module* module = openModule();
     if (module == nullptr) {
@@ -143,7 +140,7 @@ int firstFlashTick()
 }
 
 // Mean brightness (0 to 255) of a rectangle of one rgb24 frame.
-double meanBrightness(const std::string& frames, int frame, int x0, int y0, int x1, int y1)
+static double meanBrightness(const std::string& frames, int frame, int x0, int y0, int x1, int y1)
 {
     const size_t frameBytes = static_cast<size_t>(WIDTH) * HEIGHT * 3;
     double sum = 0;
@@ -157,17 +154,13 @@ double meanBrightness(const std::string& frames, int frame, int x0, int y0, int 
     return sum / (3.0 * (x1 - x0) * (y1 - y0));
 }
 
-bool exists(const std::string& path)
-{
-    struct stat info = {};
-    return stat(path.c_str(), &info) == 0;
-}
-
 // Names in a folder other than . and ..
-int entriesIn(const std::string& folder)
+static int entriesIn(const std::string& folder)
 {
     return atoi(run("ls -A " + folder + " | wc -l").c_str());
 }
+
+namespace {
 
 // One folder of captures for the whole suite: the span in H.264/AAC (with
 // its progress bar kept), twice in FFV1/FLAC, and as a frame folder.
@@ -198,6 +191,9 @@ class ShortCapture : public ::testing::Test {
     static std::string progress;  // the progress bar of the H.264 capture
     static int status[4];
 };
+
+}  // namespace
+
 std::string ShortCapture::folder;
 std::string ShortCapture::progress;
 int ShortCapture::status[4];
@@ -225,7 +221,6 @@ TEST_F(ShortCapture, FfprobeFindsTheFramesRateSizeAndSoundOfTheSpan)
     EXPECT_NE(progress.find("frame " + std::to_string(frames) + "/" + std::to_string(frames)),
               std::string::npos)
         << progress;
-    EXPECT_FALSE(exists(folder + "/.short.mp4.partial-0"));
     EXPECT_EQ(entriesIn(folder), 4) << run("ls -A " + folder);  // no temporary left
 }
 
@@ -326,6 +321,8 @@ TEST(CaptureRates, SoundSpansThePicturesWhenTheRateDoesNotDivideTheSampleRate)
     run("rm -rf " + folder);
 }
 
+namespace {
+
 // Refusals: a clear message, a failing exit and nothing written.
 class Refusal : public ::testing::Test {
   protected:
@@ -352,6 +349,8 @@ class Refusal : public ::testing::Test {
 
     std::string folder;
 };
+
+}  // namespace
 
 TEST_F(Refusal, BadArgumentsNameTheProblemAndWriteNothing)
 {
@@ -409,4 +408,21 @@ TEST_F(Refusal, AFailingEncoderLeavesNoFileBehind)
     EXPECT_EQ(entriesIn(folder), 1) << run("ls -A " + folder);  // bin
 }
 
-}  // namespace
+// --help and -h, wherever they come: the usage on standard output and exit
+// 0; a refusal writes nothing there and exits 2.
+TEST(CaptureHelp, TheUsageGoesToStandardOutputAndTheExitIsZero)
+{
+    for (const char* arguments : {"--help", "-h", "--at 1 --help"}) {
+        int status = -1;
+        const std::string usage =
+            run(std::string(TOOL) + " " + arguments + " 2>/dev/null", &status);
+        EXPECT_EQ(status, 0) << arguments;
+        EXPECT_EQ(usage.rfind("usage: werule-capture ", 0), 0u) << arguments << ": " << usage;
+        for (const char* mode : {"--at", "--video", "--frames"}) {
+            EXPECT_NE(usage.find(mode), std::string::npos) << arguments << ": " << mode;
+        }
+    }
+    int status = -1;
+    EXPECT_EQ(run(std::string(TOOL) + " --fps 0 2>/dev/null", &status), "");
+    EXPECT_EQ(status, 2);
+}

@@ -1,12 +1,12 @@
 // Looks at the X display the intro runs on, for the end-to-end tests.
-//   window_probe find TITLE    prints "ID WIDTHxHEIGHT+X+Y" of the mapped
+//   window-probe find TITLE    prints "ID WIDTHxHEIGHT+X+Y" of the mapped
 //                              top-level window named TITLE; exit 1 if none
-//   window_probe close TITLE   asks that window to close (WM_DELETE_WINDOW),
+//   window-probe close TITLE   asks that window to close (WM_DELETE_WINDOW),
 //                              as a window manager's close button does
-//   window_probe bands TOP     prints the brightest channel value found in
+//   window-probe bands TOP     prints the brightest channel value found in
 //                              the TOP rows at the top and at the bottom of
 //                              the screen, and the mean of the rows between
-//   window_probe count         prints the number of mapped top-level windows
+//   window-probe count         prints the number of mapped top-level windows
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -139,7 +139,7 @@ int main(int argc, char** argv)
 {
     display = XOpenDisplay(nullptr);
     if (display == nullptr || argc < 2) {
-        fprintf(stderr, "usage: window_probe find|close TITLE | bands TOP | count\n");
+        fprintf(stderr, "usage: window-probe find|close TITLE | bands TOP | count\n");
         return 2;
     }
     if (strcmp(argv[1], "find") == 0 && argc == 3) {

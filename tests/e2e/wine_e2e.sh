@@ -13,7 +13,7 @@
 #   no          1024x768x24 screen: 'n' (No) shows a second box; exit 1
 #   imports     no display: the file is a GUI program that imports system
 #               DLLs only and holds one icon group, number 102
-#   layer       WERULE_EXE is win32-layer-test.exe: it must pass
+#   layer       WERULE_EXE is test-platform-win32.exe: it must pass
 set -u
 
 probe=$1
@@ -29,7 +29,7 @@ cleanup() {
     [ -n "$show_pid" ] && kill -9 "$show_pid" 2>/dev/null
     # The prefix's server and its helper processes, started by this test.
     [ -n "$xvfb_pid" ] && WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT

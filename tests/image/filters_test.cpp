@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "image/filters.h"
-#include "image/png.h"
-
-namespace {
+#include "image/png_state.h"
 
 // Runs reconstructScanlines over rows given as {filter, bytes...}.
-std::vector<std::vector<uint8_t>> reconstruct(int32_t bpp,
-                                              const std::vector<std::vector<uint8_t>>& rows)
+static std::vector<std::vector<uint8_t>> reconstruct(int32_t bpp,
+                                                     const std::vector<std::vector<uint8_t>>& rows)
 {
     const size_t stride = rows[0].size();
     std::vector<uint8_t> buffer;
@@ -34,8 +32,6 @@ std::vector<std::vector<uint8_t>> reconstruct(int32_t bpp,
 }
 
 using Row = std::vector<uint8_t>;
-
-}  // namespace
 
 TEST(Paeth, TieBreaksFavourAThenB)
 {

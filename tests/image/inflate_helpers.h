@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "image/inflate.h"
-#include "image/png.h"
+#include "image/png_state.h"
 
 struct InflateResult {
     std::vector<uint8_t> out;  // the whole buffer; bytes not written keep 0xEE

@@ -158,9 +158,7 @@ TEST(InflateTables, ShortDynamicCodesNeedNoSecondLevelTable)
 
 // ------------------------------------------------------------ against zlib
 
-namespace {
-
-Bytes zlibInflate(const Bytes& stream, size_t size)
+static Bytes zlibInflate(const Bytes& stream, size_t size)
 {
     Bytes out(size);
     uLongf n = static_cast<uLongf>(size);
@@ -171,7 +169,7 @@ Bytes zlibInflate(const Bytes& stream, size_t size)
 
 // Data with the things deflate does: literal stretches, short and long
 // matches at every distance, runs of one byte.
-Bytes mixedData(size_t size, uint32_t seed)
+static Bytes mixedData(size_t size, uint32_t seed)
 {
     Bytes out;
     uint32_t s = seed | 1;
@@ -199,7 +197,7 @@ Bytes mixedData(size_t size, uint32_t seed)
     return out;
 }
 
-std::vector<DeflateSettings> settingsToTry()
+static std::vector<DeflateSettings> settingsToTry()
 {
     std::vector<DeflateSettings> all;
     for (int level : {0, 1, 3, 6, 9})
@@ -213,8 +211,6 @@ std::vector<DeflateSettings> settingsToTry()
     all.push_back({0, Z_DEFAULT_STRATEGY, 15, 8, 5, Z_FULL_FLUSH});
     return all;
 }
-
-}  // namespace
 
 TEST(InflateAgainstZlib, EverySettingAndSize)
 {

@@ -11,9 +11,7 @@
 
 using Errors = std::vector<int32_t>;
 
-namespace {
-
-Errors decodeErrors(const Bytes& file)
+static Errors decodeErrors(const Bytes& file)
 {
     Image* image = decodePng(file.data(), static_cast<int32_t>(file.size()));
     const Errors errors = errorList();
@@ -23,7 +21,7 @@ Errors decodeErrors(const Bytes& file)
 }
 
 // A grey w by h picture whose IDAT holds stream.
-Bytes greyFile(int32_t w, int32_t h, const Bytes& stream)
+static Bytes greyFile(int32_t w, int32_t h, const Bytes& stream)
 {
     Bytes file = signatureBytes();
     appendChunk(file, "IHDR", headerData(w, h, 8, 0));
@@ -32,13 +30,13 @@ Bytes greyFile(int32_t w, int32_t h, const Bytes& stream)
     return file;
 }
 
-Bytes compressed(const Bytes& raw, DeflateSettings s = {})
+static Bytes compressed(const Bytes& raw, DeflateSettings s = {})
 {
     return zlibCompress(raw.data(), raw.size(), s);
 }
 
 // Raw rows of a grey w by h picture, filter None.
-Bytes greyRows(int32_t w, int32_t h)
+static Bytes greyRows(int32_t w, int32_t h)
 {
     Bytes raw;
     for (int32_t r = 0; r < h; ++r) {
@@ -48,8 +46,6 @@ Bytes greyRows(int32_t w, int32_t h)
     }
     return raw;
 }
-
-}  // namespace
 
 // ------------------------------------------------------------ the inflated stream
 

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "image/png.h"
@@ -19,7 +21,9 @@ struct ToolRun {
     std::string err;
 };
 
-std::string readAll(const std::string& path)
+}  // namespace
+
+static std::string readAll(const std::string& path)
 {
     std::string text;
     FILE* f = fopen(path.c_str(), "rb");
@@ -33,25 +37,35 @@ std::string readAll(const std::string& path)
     return text;
 }
 
-ToolRun runTool(const Bytes& file)
+// Runs the tool on file in a folder of this run's own, removed afterwards:
+// CTest runs the cases as separate processes side by side.
+static ToolRun runTool(const Bytes& file)
 {
-    const std::string dir = testing::TempDir();
-    const std::string png = dir + "png2pam-in.png", out = dir + "png2pam-out",
-                      err = dir + "png2pam-err";
+    ToolRun run;
+    std::string pattern = std::string(testing::TempDir()) + "png2pam-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+        return run;
+    }
+    const std::string dir = pattern + "/";
+    const std::string png = dir + "in.png", out = dir + "out", err = dir + "err";
     FILE* f = fopen(png.c_str(), "wb");
     EXPECT_NE(f, nullptr);
-    fwrite(file.data(), 1, file.size(), f);
-    fclose(f);
+    if (f != nullptr) {
+        fwrite(file.data(), 1, file.size(), f);
+        fclose(f);
+    }
     const std::string command = std::string(PNG2PAM_PATH) + " " + png + " >" + out + " 2>" + err;
-    ToolRun run;
     const int raw = system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.out = readAll(out);
     run.err = readAll(err);
+    unlink(png.c_str());
+    unlink(out.c_str());
+    unlink(err.c_str());
+    rmdir(pattern.c_str());
     return run;
 }
-
-}  // namespace
 
 TEST(Png2pam, WritesTheReadersPixelsTopRowFirst)
 {

@@ -3,9 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-uint32_t nextRandom(uint32_t& state)
+static uint32_t nextRandom(uint32_t& state)
 {
     state ^= state << 13;
     state ^= state >> 17;
@@ -13,7 +11,7 @@ uint32_t nextRandom(uint32_t& state)
     return state;
 }
 
-uint8_t encoderPaeth(int a, int b, int c)
+static uint8_t encoderPaeth(int a, int b, int c)
 {
     const int p = a + b - c;
     const int pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
@@ -24,15 +22,13 @@ uint8_t encoderPaeth(int a, int b, int c)
     return static_cast<uint8_t>(c);
 }
 
-void appendBig32(Bytes& out, uint32_t v)
+static void appendBig32(Bytes& out, uint32_t v)
 {
     out.push_back(static_cast<uint8_t>(v >> 24));
     out.push_back(static_cast<uint8_t>(v >> 16));
     out.push_back(static_cast<uint8_t>(v >> 8));
     out.push_back(static_cast<uint8_t>(v));
 }
-
-}  // namespace
 
 int32_t samplesPerPixel(int32_t colourType)
 {
@@ -93,10 +89,8 @@ PngPicture makePicture(int32_t width, int32_t height, int32_t colourType, Pictur
     return p;
 }
 
-namespace {
-
-void filterRow(const uint8_t* row, const uint8_t* up, size_t n, int32_t bpp, int32_t filter,
-               uint8_t* out)
+static void filterRow(const uint8_t* row, const uint8_t* up, size_t n, int32_t bpp, int32_t filter,
+                      uint8_t* out)
 {
     for (size_t i = 0; i < n; ++i) {
         const int x = row[i];
@@ -114,8 +108,6 @@ void filterRow(const uint8_t* row, const uint8_t* up, size_t n, int32_t bpp, int
         out[i] = static_cast<uint8_t>(x - predicted);
     }
 }
-
-}  // namespace
 
 Bytes filterScanlines(const PngPicture& picture, int32_t filterChoice, uint32_t seed)
 {

@@ -23,7 +23,9 @@ struct Decoded {
     Errors errors;
 };
 
-Decoded decode(const Bytes& file)
+}  // namespace
+
+static Decoded decode(const Bytes& file)
 {
     Decoded d;
     Image* image = decodePng(file.data(), static_cast<int32_t>(file.size()));
@@ -39,18 +41,18 @@ Decoded decode(const Bytes& file)
     return d;
 }
 
-Bytes filteredStream(const PngPicture& p, int32_t filters = 0, DeflateSettings settings = {})
+static Bytes filteredStream(const PngPicture& p, int32_t filters = 0, DeflateSettings settings = {})
 {
     const Bytes rows = filterScanlines(p, filters, 1);
     return zlibCompress(rows.data(), rows.size(), settings);
 }
 
-Bytes pngOf(const PngPicture& p, int32_t filters = 0, size_t idatChunkSize = 0)
+static Bytes pngOf(const PngPicture& p, int32_t filters = 0, size_t idatChunkSize = 0)
 {
     return makePngFile(p, filteredStream(p, filters), idatChunkSize);
 }
 
-PngPicture picture(int32_t w, int32_t h, int32_t type, Bytes samples)
+static PngPicture picture(int32_t w, int32_t h, int32_t type, Bytes samples)
 {
     PngPicture p;
     p.width = w;
@@ -59,8 +61,6 @@ PngPicture picture(int32_t w, int32_t h, int32_t type, Bytes samples)
     p.samples = std::move(samples);
     return p;
 }
-
-}  // namespace
 
 TEST(PngPixels, GreyAndRgbGetAlphaZero)
 {
@@ -249,11 +249,9 @@ TEST(PngAssets, TheSevenPicturesDecodeTo256By256WithAlphaZero)
 
 // ------------------------------------------------------------ against libpng
 
-namespace {
-
 // libpng's RGBA, with the show's rule applied (grey and RGB alpha 0) and
 // turned bottom row first.
-Bytes libpngPixels(const Bytes& file, int32_t colourType)
+static Bytes libpngPixels(const Bytes& file, int32_t colourType)
 {
     png_image image;
     memset(&image, 0, sizeof image);
@@ -277,8 +275,6 @@ Bytes libpngPixels(const Bytes& file, int32_t colourType)
     png_image_free(&image);
     return out;
 }
-
-}  // namespace
 
 TEST(PngAgainstLibpng, GeneratedCorpus)
 {

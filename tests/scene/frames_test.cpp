@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/shared.h"
 #include "assets/assets.h"
@@ -18,9 +20,7 @@
 #include "tests/scene/frame_probe.h"
 #include "tools/werule-capture/capture.h"
 
-namespace {
-
-Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
+static Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
 {
     Frame frame;
     frame.rgb.resize(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 3);
@@ -29,7 +29,7 @@ Frame captureAt(double seconds, float flash = 0, unsigned seed = 1)
 }
 
 // The show time a capture at `seconds` draws with (the float sum of its ticks).
-float showTimeAt(double seconds)
+static float showTimeAt(double seconds)
 {
     float t = 0;
     for (int i = 0; i < ticksAt(seconds); ++i) {
@@ -38,19 +38,19 @@ float showTimeAt(double seconds)
     return t;
 }
 
-bool isWhite(const uint8_t* p, int floor = 200)
+static bool isWhite(const uint8_t* p, int floor = 200)
 {
     return p[0] >= floor && p[1] >= floor && p[2] >= floor;
 }
 
-bool inBand(const Pixel& p)
+static bool inBand(const Pixel& p)
 {
     return p.column >= 0 && p.column < PROBE_WIDTH && p.row >= PROBE_BAND_TOP &&
            p.row < PROBE_BAND_BOTTOM;
 }
 
 // Counts pixels of a box that are bright in every channel.
-int brightPixels(const Frame& frame, int centreColumn, int centreRow, int half)
+static int brightPixels(const Frame& frame, int centreColumn, int centreRow, int half)
 {
     int count = 0;
     for (int row = centreRow - half; row <= centreRow + half; ++row) {
@@ -118,7 +118,8 @@ TEST(Frames, AtTimeZeroTheSkyIsTheBlueBackdrop)
 
 // The floor's texel at eye point (x, -1, z) at show time t: the quad's
 // local y is -(z + 5), and the texture matrix shifts t by -t / 30.
-const uint8_t* floorTexel(const Picture& checker, double x, double z, float time, bool* uniform)
+static const uint8_t* floorTexel(const Picture& checker, double x, double z, float time,
+                                 bool* uniform)
 {
     const double s = (x + 5) / 10;
     const double localY = -(z + 5);
@@ -213,6 +214,8 @@ TEST(Frames, MeshFloatsWhereItsPathPutsIt)
     }
 }
 
+namespace {
+
 // How many bright panel texels (sampled below the scroller) show at least
 // at the panel's alpha in the frame; filtering gives at least the darkest
 // texel around the sample.
@@ -220,7 +223,10 @@ struct PanelMatch {
     int sampled = 0;
     int shown = 0;
 };
-PanelMatch matchPanel(const Frame& frame, const Picture& panel, int alpha)
+
+}  // namespace
+
+static PanelMatch matchPanel(const Frame& frame, const Picture& panel, int alpha)
 {
     PanelMatch match;
     for (double ly = -2.45; ly < 2.45; ly += 0.02) {
@@ -329,6 +335,25 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
     }
     EXPECT_EQ(darkOutside, 0);
 
+    // Where the scene beneath is black, the white panels show the overlay's
+    // alpha byte itself: 253 at the peak, never a full 255.
+    const Frame unflashed = captureAt(20, 0);
+    int overBlack = 0;
+    for (int row = PROBE_BAND_TOP; row < PROBE_BAND_BOTTOM; ++row) {
+        for (int column = 0; column < photoLeft.column - 2; ++column) {
+            const uint8_t* below = unflashed.at(column, row);
+            if ((below[0] | below[1] | below[2]) != 0) {
+                continue;
+            }
+            const uint8_t* pixel = frame.at(column, row);
+            ASSERT_EQ(pixel[0], 253) << "column " << column << " row " << row;
+            ASSERT_EQ(pixel[1], 253);
+            ASSERT_EQ(pixel[2], 253);
+            ++overBlack;
+        }
+    }
+    EXPECT_GT(overBlack, 100) << "too few black pixels beside the photograph to read the alpha";
+
     int sampled = 0;
     for (double ly = -5.7; ly < 5.7; ly += 0.05) {
         for (double lx = -5.9; lx < 5.9; lx += 0.05) {
@@ -350,16 +375,37 @@ TEST(Frames, FlashAtItsPeakTurnsTheBandWhiteAroundThePhotograph)
     EXPECT_GT(sampled, 1000);
 }
 
-std::string captureTo(const char* name, const char* arguments)
+// A folder of this process's own under the temporary folder, removed at
+// exit: CTest runs the cases as separate processes side by side.
+static std::string scratch;
+
+static void removeScratch()
 {
-    const std::string path = std::string(testing::TempDir()) + name;
+    std::filesystem::remove_all(scratch);
+}
+
+static std::string scratchFolder()
+{
+    if (scratch.empty()) {
+        std::string pattern = std::string(testing::TempDir()) + "werule-frames-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) {
+            scratch = pattern + "/";
+            atexit(removeScratch);
+        }
+    }
+    return scratch;
+}
+
+static std::string captureTo(const char* name, const char* arguments)
+{
+    const std::string path = scratchFolder() + name;
     const std::string command =
         std::string(WERULE_CAPTURE_TOOL) + " " + arguments + " --out " + path;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path;
 }
 
-std::string fileBytes(const std::string& path)
+static std::string fileBytes(const std::string& path)
 {
     std::string bytes;
     FILE* file = fopen(path.c_str(), "rb");
@@ -389,7 +435,7 @@ TEST(CaptureTool, SameSeedGivesTheSameBytesAndAnotherSeedOtherStars)
 TEST(CaptureTool, RefusesWhatItCannotDo)
 {
     const std::string tool = WERULE_CAPTURE_TOOL;
-    const std::string out = " --out " + std::string(testing::TempDir()) + "refused.png";
+    const std::string out = " --out " + scratchFolder() + "refused.png";
     for (const char* arguments : {"", "--at -1", "--at x", "--at 1 --size 0x5",
                                   "--at 1 --flash 254", "--at 1 --seed 1.5", "--at 1 --bogus 3"}) {
         const std::string command = tool + " " + arguments + out + " 2>/dev/null";
@@ -435,5 +481,3 @@ TEST(CaptureTool, AnySizeGetsTheLetterboxOfItsHeight)
         EXPECT_EQ(lastLit - firstLit + 1, c.bandHeight);
     }
 }
-
-}  // namespace

@@ -16,7 +16,7 @@ class OffscreenEnvironment : public ::testing::Environment {
   public:
     void SetUp() override
     {
-        ASSERT_TRUE(openCapture(PROBE_WIDTH, PROBE_HEIGHT)) << "no offscreen GL context";
+        ASSERT_TRUE(openCapture(PROBE_WIDTH, PROBE_HEIGHT, 1)) << "no offscreen GL context";
     }
     void TearDown() override
     {

@@ -15,9 +15,10 @@ struct Call {
     char kind;  // 'b' bind, '[' begin, 't' texture coordinate, 'v' vertex, ']' end
     float a, b, c;
 };
-std::vector<Call> calls;
 
 }  // namespace
+
+static std::vector<Call> calls;
 
 extern "C" {
 void GLAPIENTRY glBindTexture(GLenum target, GLuint name)
@@ -41,8 +42,6 @@ void GLAPIENTRY glEnd()
     calls.push_back({']', 0, 0, 0});
 }
 }
-
-namespace {
 
 TEST(DrawQuadCalls, BindsThenSendsFourCornersCounterClockwiseWithTheirCoordinates)
 {
@@ -95,5 +94,3 @@ TEST(DrawQuadCalls, NameZeroAndDegenerateSizesStillSendOneQuad)
         EXPECT_EQ(calls[3 + 2 * i].b, 0.0f);
     }
 }
-
-}  // namespace

@@ -10,8 +10,6 @@
 
 #include "scene/stars.h"
 
-namespace {
-
 TEST(StarsAcrossThreads, TickMovesWhileTheFrameDraws)
 {
     srand(9);
@@ -37,5 +35,3 @@ TEST(StarsAcrossThreads, TickMovesWhileTheFrameDraws)
     }
     EXPECT_GE(frames, 10);
 }
-
-}  // namespace

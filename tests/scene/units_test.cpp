@@ -1,6 +1,6 @@
 // The scene's pieces on their own: the quad primitive in a real context,
 // the texture set, the panel flips, the star scatter and wrap, the mesh's
-// vertex normals, the extension table's resolver and the text's layout.
+// vertex normals and the text's layout.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -11,7 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/extensions.h"
 #include "app/shared.h"
 #include "app/view.h"
 #include "assets/assets.h"
@@ -23,10 +22,8 @@
 #include "tests/scene/frame_probe.h"
 #include "tools/werule-capture/capture.h"
 
-namespace {
-
 // Puts back the view and base state the intro's window leaves.
-void restoreView()
+static void restoreView()
 {
     glFrontFace(GL_CCW);
     glDisable(GL_BLEND);
@@ -36,10 +33,10 @@ void restoreView()
 
 // ------------------------------------------------------------- drawQuad
 
-const unsigned PROBE_TEXTURE = 9;  // outside the show's names 1 to 7
+static const unsigned PROBE_TEXTURE = 9;  // outside the show's names 1 to 7
 
 // Reads the window pixel at (column, row from the bottom).
-void readPixel(int column, int row, uint8_t* rgb)
+static void readPixel(int column, int row, uint8_t* rgb)
 {
     glReadPixels(column, row, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
@@ -384,92 +381,9 @@ TEST(Mesh, EmptyRecordDrawsAnEmptyBatch)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-// ------------------------------------------------------ extension table
-
-struct FakeLookup {
-    int calls = 0;
-    void* answer = nullptr;
-    const char* lastFunction = nullptr;
-    const char* lastExtension = nullptr;
-} fake;
-
-void* fakeLookup(const char* function, const char* extension)
-{
-    ++fake.calls;
-    fake.lastFunction = function;
-    fake.lastExtension = extension;
-    return fake.answer;
-}
-
-struct Forwarded {
-    int calls = 0;
-    GLenum unit = 0;
-    const GLfloat* coords = nullptr;
-} forwarded;
-
-void fakeMultiTexCoord(GLenum unit, const GLfloat* coords)
-{
-    ++forwarded.calls;
-    forwarded.unit = unit;
-    forwarded.coords = coords;
-}
-
-TEST(ExtensionTable, UnresolvedEntryLooksUpOnEveryCallAndForwardsNothing)
-{
-    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
-    extensionLookup = fakeLookup;
-    fake = FakeLookup{};
-    forwarded = Forwarded{};
-    const GLfloat coords[3] = {0.1f, 0.2f, 0.3f};
-    callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_EQ(fake.calls, 1);
-    EXPECT_STREQ(fake.lastFunction, "glMultiTexCoord3fvARB");
-    EXPECT_STREQ(fake.lastExtension, "GL_ARB_multitexture");
-    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
-              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
-    callMultiTexCoord3fvARB(GL_TEXTURE1_ARB, coords);
-    EXPECT_EQ(fake.calls, 2);
-    EXPECT_EQ(forwarded.calls, 0);
-
-    // Once the lookup finds it, the call goes through and later calls skip the lookup.
-    fake.answer = reinterpret_cast<void*>(&fakeMultiTexCoord);
-    callMultiTexCoord3fvARB(GL_TEXTURE1_ARB, coords);
-    EXPECT_EQ(fake.calls, 3);
-    EXPECT_EQ(forwarded.calls, 1);
-    EXPECT_EQ(forwarded.unit, static_cast<GLenum>(GL_TEXTURE1_ARB));
-    EXPECT_EQ(forwarded.coords, coords);
-    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
-              reinterpret_cast<ExtensionProc>(&fakeMultiTexCoord));
-    fake.answer = nullptr;
-    callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_EQ(fake.calls, 3);
-    EXPECT_EQ(forwarded.calls, 2);
-    EXPECT_EQ(forwarded.unit, static_cast<GLenum>(GL_TEXTURE0_ARB));
-
-    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
-    extensionLookup = platformExtensionLookup;
-}
-
-TEST(ExtensionTable, PlatformLookupGoesByTheExtensionString)
-{
-    EXPECT_NE(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_ARB_multitexture"), nullptr);
-    EXPECT_EQ(platformExtensionLookup("glMultiTexCoord3fvARB", "GL_WERULE_no_such_extension"),
-              nullptr);
-
-    // Through the real lookup the entry sets unit 0's current coordinates.
-    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB];
-    const GLfloat coords[3] = {0.25f, 0.5f, 0.75f};
-    callMultiTexCoord3fvARB(GL_TEXTURE0_ARB, coords);
-    EXPECT_NE(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
-              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB]);
-    GLfloat current[4] = {};
-    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current);
-    EXPECT_EQ(current[0], 0.25f);
-    EXPECT_EQ(current[1], 0.5f);
-    EXPECT_EQ(current[2], 0.75f);
-}
-
 // ----------------------------------------------------------------- text
+
+namespace {
 
 // One triangle of a feedback buffer, in eye space, with its colour.
 struct FedTriangle {
@@ -477,9 +391,11 @@ struct FedTriangle {
     float red, alpha;
 };
 
+}  // namespace
+
 // Draws with drawText at eye depth `depth` in feedback mode and returns its
 // triangles, taken back to eye x and y at depth (shadow: depth - 0.01).
-std::vector<FedTriangle> feedbackText(const char* line, double depth)
+static std::vector<FedTriangle> feedbackText(const char* line, double depth)
 {
     static std::vector<GLfloat> buffer(4 << 20);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
@@ -521,11 +437,16 @@ std::vector<FedTriangle> feedbackText(const char* line, double depth)
     return triangles;
 }
 
+namespace {
+
 struct Extent {
     double left = 1e9, right = -1e9, bottom = 1e9, top = -1e9;
     int triangles = 0;
 };
-Extent extentOf(const std::vector<FedTriangle>& triangles, bool shadow)
+
+}  // namespace
+
+static Extent extentOf(const std::vector<FedTriangle>& triangles, bool shadow)
 {
     Extent e;
     for (const FedTriangle& t : triangles) {
@@ -613,7 +534,7 @@ TEST(Text, FormatsBoundedAndNullOrEmptyDrawNothing)
 
 // ------------------------------------------- passing over what is unseen
 
-std::vector<uint8_t> readBand()
+static std::vector<uint8_t> readBand()
 {
     std::vector<uint8_t> rgb(static_cast<size_t>(PROBE_WIDTH) * PROBE_HEIGHT * 3);
     glFinish();
@@ -622,7 +543,7 @@ std::vector<uint8_t> readBand()
     return rgb;
 }
 
-void clearGrey()
+static void clearGrey()
 {
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -712,5 +633,3 @@ TEST(Culling, StarfieldDrawsTheSamePixelsAsDrawingEveryStar)
     glDisable(GL_BLEND);
     restoreView();
 }
-
-}  // namespace

@@ -5,17 +5,13 @@
 
 #include <cassert>
 
-namespace {
-
 enum { FAKE_MAX_POSITIONS = 4096 };
 
 // ---- state (the test's thread)
-uint32_t fakePositions[FAKE_MAX_POSITIONS] = {0xFFFFFFFFu};
-int fakeCount = 1;
-int fakeCalls;
-uint32_t fakeHandle;
-
-}  // namespace
+static uint32_t fakePositions[FAKE_MAX_POSITIONS] = {0xFFFFFFFFu};
+static int fakeCount = 1;
+static int fakeCalls;
+static uint32_t fakeHandle;
 
 void fakeScriptPositions(const uint32_t* positions, int count)
 {

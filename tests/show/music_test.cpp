@@ -9,18 +9,14 @@
 
 #include <string>
 
-namespace {
-
 // ---- what the stand-in saw (the test's thread)
-std::string calls;  // the calls in order, one letter each: I L S P
-int initDevice, initFrequency;
-const void* loadData;
-size_t loadLength;
-bool loadLoop;
-uint32_t playMusicArg, playPosition;
-const uint32_t LOADED_HANDLE = 41;
-
-}  // namespace
+static std::string calls;  // the calls in order, one letter each: I L S P
+static int initDevice, initFrequency;
+static const void* loadData;
+static size_t loadLength;
+static bool loadLoop;
+static uint32_t playMusicArg, playPosition;
+static const uint32_t LOADED_HANDLE = 41;
 
 bool platSoundInit(int device, int frequency)
 {
@@ -54,8 +50,6 @@ uint32_t platMusicPosition(uint32_t)
     return 0xFFFFFFFFu;
 }
 
-namespace {
-
 TEST(Music, OpensTheDefaultDeviceAt44100AndLoadsTheEmbeddedModuleLooping)
 {
     calls.clear();
@@ -63,8 +57,8 @@ TEST(Music, OpensTheDefaultDeviceAt44100AndLoadsTheEmbeddedModuleLooping)
     EXPECT_EQ(calls, "ILS");
     EXPECT_EQ(initDevice, PLAT_SOUND_DEFAULT_DEVICE);
     EXPECT_EQ(initFrequency, 44100);
-    EXPECT_EQ(loadData, (const void*)assetMusicIt);
-    EXPECT_EQ(loadLength, (size_t)assetMusicItSize);
+    EXPECT_EQ(loadData, static_cast<const void*>(assetMusicIt));
+    EXPECT_EQ(loadLength, static_cast<size_t>(assetMusicItSize));
     EXPECT_TRUE(loadLoop);
     EXPECT_EQ(musicHandle, LOADED_HANDLE) << "the handle is kept for the tick";
 }
@@ -82,7 +76,5 @@ TEST(Music, PlaysTheLoadedModuleFromOrderZeroRowZero)
 TEST(Music, EmbeddedModuleIsAnImpulseTrackerModule)
 {
     ASSERT_GE(assetMusicItSize, 4u);
-    EXPECT_EQ(std::string((const char*)assetMusicIt, 4), "IMPM");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(assetMusicIt), 4), "IMPM");
 }
-
-}  // namespace

@@ -10,14 +10,14 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
 enum { FREQUENCY = 44100, STEP_MS = 20, SCAN_TICKS = 150 * 50 };
 
-uint32_t packPosition(uint32_t order, uint32_t row)
+static uint32_t packPosition(uint32_t order, uint32_t row)
 {
     return order | (row << 16);
 }
+
+namespace {
 
 class ModuleScan : public ::testing::Test {
   protected:
@@ -45,6 +45,9 @@ class ModuleScan : public ::testing::Test {
     static bool scanned;
     static std::vector<uint32_t> positions;
 };
+
+}  // namespace
+
 bool ModuleScan::scanned;
 std::vector<uint32_t> ModuleScan::positions;
 
@@ -120,5 +123,3 @@ TEST(Scan, RefusesWhatIsNoModule)
     EXPECT_FALSE(platMusicScanPositions(bytes, sizeof bytes, FREQUENCY, STEP_MS, &position, 1));
     EXPECT_FALSE(platMusicScanPositions(assetMusicIt, assetMusicItSize, 0, STEP_MS, &position, 1));
 }
-
-}  // namespace

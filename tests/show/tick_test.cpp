@@ -8,12 +8,12 @@
 
 #include <vector>
 
-namespace {
-
-uint32_t packPosition(uint32_t order, uint32_t row)
+static uint32_t packPosition(uint32_t order, uint32_t row)
 {
     return order | (row << 16);
 }
+
+namespace {
 
 class Tick : public ::testing::Test {
   protected:
@@ -28,7 +28,7 @@ class Tick : public ::testing::Test {
     }
     void script(std::vector<uint32_t> positions)
     {
-        fakeScriptPositions(positions.data(), (int)positions.size());
+        fakeScriptPositions(positions.data(), static_cast<int>(positions.size()));
     }
     void tick(int count = 1)
     {
@@ -36,6 +36,8 @@ class Tick : public ::testing::Test {
             cueTimerTick();
     }
 };
+
+}  // namespace
 
 TEST_F(Tick, FlashCueStoresTheDecayedCueLevel)
 {
@@ -132,7 +134,7 @@ TEST_F(Tick, FlashHeldForFourTicksThenFadesOverEightyFiveTicks)
     EXPECT_EQ(levels[3 + 85], 0.0f);
     for (int i = 4; i < 3 + 85; i++)
         EXPECT_GT(levels[i], 0.0f) << "tick " << i;
-    for (int i = 4; i < (int)levels.size(); i++)
+    for (int i = 4; i < static_cast<int>(levels.size()); i++)
         EXPECT_TRUE(levels[i] == 0.0f || levels[i] == levels[i - 1] - 3.0f) << "tick " << i;
 }
 
@@ -182,5 +184,3 @@ TEST(CueFlashStep, ReportsTheEndCueOnlyAtOrder29Row62)
     EXPECT_EQ(cueFlashStep(10.0f, 0xFFFFFFFFu, &endCue), 7.0f);
     EXPECT_FALSE(endCue);
 }
-
-}  // namespace

@@ -37,62 +37,64 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+static const int MESH_VERTEX_COUNT = 782;
+static const int MESH_FACE_COUNT = 1580;
+static const int MESH_MAX_VERTICES = 1024;
+static const int MESH_MAX_FACES = 2048;
 
-const int MESH_VERTEX_COUNT = 782;
-const int MESH_FACE_COUNT = 1580;
-const int MESH_MAX_VERTICES = 1024;
-const int MESH_MAX_FACES = 2048;
-
-const int CUBE_HALF_CELLS = 5;     // cells from the centre to an outer face
-const int LOOP_HALF_CELLS = 3;     // half side of the square cut out of each face
-const double TUNNEL_RADIUS = 2.5;  // cells
-const int RING_CORNERS = 16;       // corners of the tunnel cross-section
-const double MESH_PI = 3.14159265358979323846;
+static const int CUBE_HALF_CELLS = 5;     // cells from the centre to an outer face
+static const int LOOP_HALF_CELLS = 3;     // half side of the square cut out of each face
+static const double TUNNEL_RADIUS = 2.5;  // cells
+static const int RING_CORNERS = 16;       // corners of the tunnel cross-section
+static const double MESH_PI = 3.14159265358979323846;
 
 // Where cell coordinates -5 and 5 land, per axis (world units).
-const double BOUND_MIN[3] = {-0.65789002, -0.65788901, -0.65789002};
-const double BOUND_MAX[3] = {0.65789002, 0.65789098, 0.65789002};
+static const double BOUND_MIN[3] = {-0.65789002, -0.65788901, -0.65789002};
+static const double BOUND_MAX[3] = {0.65789002, 0.65789098, 0.65789002};
 
-const double TEXCOORD_LOW = 0.0005;
-const double TEXCOORD_HIGH = 0.9995;
+static const double TEXCOORD_LOW = 0.0005;
+static const double TEXCOORD_HIGH = 0.9995;
 
 // The grid point of an outer face left out to reach the exact counts, in that
 // face's (u, v) cell coordinates; only the faces perpendicular to y.
-const int SPARE_POINT_AXIS = 1;
-const int SPARE_POINT_U = 1;
-const int SPARE_POINT_V = 4;
+static const int SPARE_POINT_AXIS = 1;
+static const int SPARE_POINT_U = 1;
+static const int SPARE_POINT_V = 4;
+
+namespace {
 
 struct Vec3 {
     double x[3];
 };
 
-// The mesh being built, in cell units until written.
-Vec3 vertices[MESH_MAX_VERTICES];  // cells
-int vertexCount = 0;
-int faces[MESH_MAX_FACES][3];  // indices into vertices
-int faceCount = 0;
-bool buildFailed = false;  // set by the first broken invariant
+}  // namespace
 
-void fail(const char* what)
+// The mesh being built, in cell units until written.
+static Vec3 vertices[MESH_MAX_VERTICES];  // cells
+static int vertexCount = 0;
+static int faces[MESH_MAX_FACES][3];  // indices into vertices
+static int faceCount = 0;
+static bool buildFailed = false;  // set by the first broken invariant
+
+static void fail(const char* what)
 {
     if (!buildFailed)
         std::fprintf(stderr, "gen-mesh: %s\n", what);
     buildFailed = true;
 }
 
-Vec3 sub(const Vec3& a, const Vec3& b)
+static Vec3 sub(const Vec3& a, const Vec3& b)
 {
     return {{a.x[0] - b.x[0], a.x[1] - b.x[1], a.x[2] - b.x[2]}};
 }
 
-Vec3 cross(const Vec3& a, const Vec3& b)
+static Vec3 cross(const Vec3& a, const Vec3& b)
 {
     return {{a.x[1] * b.x[2] - a.x[2] * b.x[1], a.x[2] * b.x[0] - a.x[0] * b.x[2],
              a.x[0] * b.x[1] - a.x[1] * b.x[0]}};
 }
 
-double dot(const Vec3& a, const Vec3& b)
+static double dot(const Vec3& a, const Vec3& b)
 {
     return a.x[0] * b.x[0] + a.x[1] * b.x[1] + a.x[2] * b.x[2];
 }
@@ -100,7 +102,7 @@ double dot(const Vec3& a, const Vec3& b)
 // Cosine of corner k of the ring (angle k * 22.5 degrees). The values come
 // from one table of the first quadrant, so that a corner reached from two
 // tunnels has bit-identical coordinates.
-double ringCos(int k)
+static double ringCos(int k)
 {
     static const double quadrant[5] = {1.0, std::cos(MESH_PI / 8), std::sqrt(0.5),
                                        std::sin(MESH_PI / 8), 0.0};
@@ -114,14 +116,14 @@ double ringCos(int k)
     return quadrant[16 - k];
 }
 
-double ringSin(int k)
+static double ringSin(int k)
 {
     return ringCos(k - 4);
 }
 
 // A point in the frame of one axis: w along the axis (negated for the
 // negative side), u and v along the next two axes in cyclic order.
-Vec3 framePoint(int axis, int side, double u, double v, double w)
+static Vec3 framePoint(int axis, int side, double u, double v, double w)
 {
     Vec3 p;
     p.x[axis] = side * w;
@@ -130,7 +132,7 @@ Vec3 framePoint(int axis, int side, double u, double v, double w)
     return p;
 }
 
-int findOrAddVertex(const Vec3& p)
+static int findOrAddVertex(const Vec3& p)
 {
     for (int i = 0; i < vertexCount; ++i)
         if (vertices[i].x[0] == p.x[0] && vertices[i].x[1] == p.x[1] && vertices[i].x[2] == p.x[2])
@@ -145,7 +147,7 @@ int findOrAddVertex(const Vec3& p)
 
 // Adds a triangle, ordered so that its corners run counter-clockwise around
 // `inward`, the direction into the solid.
-void addTriangle(const Vec3& a, Vec3 b, Vec3 c, const Vec3& inward)
+static void addTriangle(const Vec3& a, Vec3 b, Vec3 c, const Vec3& inward)
 {
     Vec3 normal = cross(sub(b, a), sub(c, a));
     double length = std::sqrt(dot(normal, normal));
@@ -173,7 +175,7 @@ void addTriangle(const Vec3& a, Vec3 b, Vec3 c, const Vec3& inward)
     ++faceCount;
 }
 
-bool isSparePoint(int axis, int u, int v)
+static bool isSparePoint(int axis, int u, int v)
 {
     return axis == SPARE_POINT_AXIS && u == SPARE_POINT_U && v == SPARE_POINT_V;
 }
@@ -181,7 +183,7 @@ bool isSparePoint(int axis, int u, int v)
 // One unit cell of an outer face, lower corner (i, j), split along the
 // diagonal through its corner of even coordinate sum. Triangles touching the
 // face's spare point are left to addSpareDiamond.
-void addGridCell(int axis, int side, int i, int j)
+static void addGridCell(int axis, int side, int i, int j)
 {
     const Vec3 inward = framePoint(axis, side, 0, 0, -1);
     const double w = CUBE_HALF_CELLS;
@@ -208,7 +210,7 @@ void addGridCell(int axis, int side, int i, int j)
 
 // The two triangles that replace the four around a face's spare point: its
 // four grid neighbours form a diamond, split through the spare point's place.
-void addSpareDiamond(int axis, int side)
+static void addSpareDiamond(int axis, int side)
 {
     const Vec3 inward = framePoint(axis, side, 0, 0, -1);
     const double w = CUBE_HALF_CELLS;
@@ -220,7 +222,7 @@ void addSpareDiamond(int axis, int side)
     addTriangle(left, right, framePoint(axis, side, u, v + 1, w), inward);
 }
 
-double angleOf(double u, double v)
+static double angleOf(double u, double v)
 {
     double a = std::atan2(v, u);
     return a < 0 ? a + 2 * MESH_PI : a;
@@ -228,7 +230,7 @@ double angleOf(double u, double v)
 
 // One outer face: the grid cells, the four half cells at the corners of the
 // cut-out square, and the band between the resulting loop and the rim.
-void addOuterFace(int axis, int side)
+static void addOuterFace(int axis, int side)
 {
     const Vec3 inward = framePoint(axis, side, 0, 0, -1);
     const double w = CUBE_HALF_CELLS;
@@ -292,7 +294,7 @@ void addOuterFace(int axis, int side)
 
 // One tunnel wall: for each side of the 16-gon a strip of quads from the
 // crossing curve up through the rings at 3 and 4 to the rim at 5.
-void addTunnelWall(int axis, int side)
+static void addTunnelWall(int axis, int side)
 {
     const int levelCount = 4;
     for (int k = 0; k < RING_CORNERS; ++k) {
@@ -317,7 +319,7 @@ void addTunnelWall(int axis, int side)
 }
 
 // Every undirected edge in exactly two triangles, once in each direction.
-bool isClosedAndOriented()
+static bool isClosedAndOriented()
 {
     static int directedUses[MESH_MAX_VERTICES][16][2];  // per start vertex: end vertex, uses
     static int directedCount[MESH_MAX_VERTICES];
@@ -350,7 +352,7 @@ bool isClosedAndOriented()
     return true;
 }
 
-void buildMesh()
+static void buildMesh()
 {
     for (int axis = 0; axis < 3; ++axis)
         for (int side = 1; side >= -1; side -= 2) {
@@ -368,7 +370,7 @@ void buildMesh()
         fail("surface is not closed and consistently oriented");
 }
 
-float worldCoordinate(int axis, double cells)
+static float worldCoordinate(int axis, double cells)
 {
     double t = (cells + CUBE_HALF_CELLS) / (2 * CUBE_HALF_CELLS);
     if (cells == CUBE_HALF_CELLS)
@@ -376,23 +378,24 @@ float worldCoordinate(int axis, double cells)
     return float(BOUND_MIN[axis] + t * (BOUND_MAX[axis] - BOUND_MIN[axis]));
 }
 
-void putU32(unsigned char*& out, uint32_t value)
+static void putU32(unsigned char*& out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         *out++ = (unsigned char)(value >> (8 * i));
 }
 
-void putFloat(unsigned char*& out, float value)
+static void putFloat(unsigned char*& out, float value)
 {
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
     putU32(out, bits);
 }
 
-const size_t MESH_FILE_SIZE = (size_t)MESH_VERTEX_COUNT * 12 * 2 + (size_t)MESH_FACE_COUNT * 12 * 2;
+static const size_t MESH_FILE_SIZE =
+    static_cast<size_t>(MESH_VERTEX_COUNT) * 12 * 2 + static_cast<size_t>(MESH_FACE_COUNT) * 12 * 2;
 
 // Converts to world units and lays out the four arrays.
-void encodeMesh(unsigned char* file)
+static void encodeMesh(unsigned char* file)
 {
     static float world[MESH_VERTEX_COUNT][3];
     for (int i = 0; i < vertexCount; ++i)
@@ -404,7 +407,7 @@ void encodeMesh(unsigned char* file)
             putFloat(out, c);
     for (int f = 0; f < faceCount; ++f)
         for (int c = 0; c < 3; ++c)
-            putU32(out, (uint32_t)faces[f][c]);
+            putU32(out, static_cast<uint32_t>(faces[f][c]));
     for (int f = 0; f < faceCount; ++f) {
         Vec3 p[3];
         for (int c = 0; c < 3; ++c)
@@ -422,8 +425,6 @@ void encodeMesh(unsigned char* file)
             putFloat(out, float(TEXCOORD_LOW + t * (TEXCOORD_HIGH - TEXCOORD_LOW)));
         }
 }
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -21,17 +21,13 @@
 // ---------------------------------------------------------------- state
 Colour canvas[SIDE][SIDE];
 
-namespace {
+static float mask[SIDE][SIDE];  // text coverage, 0 to 1, laid out like canvas
+static float glow[SIDE][SIDE];  // blurred coverage for the panels' glow, laid out like canvas
+static uint8_t pixels[SIDE * SIDE * 3];  // bytes handed to the PNG writer, top row first
 
-float mask[SIDE][SIDE];           // text coverage, 0 to 1, laid out like canvas
-float glow[SIDE][SIDE];           // blurred coverage for the panels' glow, laid out like canvas
-uint8_t pixels[SIDE * SIDE * 3];  // bytes handed to the PNG writer, top row first
-
-FT_Library fontLibrary = nullptr;    // FreeType instance, lives for the run
-FT_Face fontFace = nullptr;          // Liberation Sans Bold
-const char* outputFolder = nullptr;  // where the PNG files go
-
-}  // namespace
+static FT_Library fontLibrary = nullptr;    // FreeType instance, lives for the run
+static FT_Face fontFace = nullptr;          // Liberation Sans Bold
+static const char* outputFolder = nullptr;  // where the PNG files go
 
 // ---------------------------------------------------------------- helpers
 
@@ -78,11 +74,9 @@ float valueNoise(float x, float y, int period, int seed)
     return mix(top, bottom, ty);
 }
 
-namespace {
-
 // Fractal sum of octaves of value noise over the unit square, 0 to about 1;
 // it repeats across the square's edges.
-float fractalNoise(float x, float y, int basePeriod, int octaves, int seed)
+static float fractalNoise(float x, float y, int basePeriod, int octaves, int seed)
 {
     float sum = 0.0f, amplitude = 0.5f, total = 0.0f;
     int period = basePeriod;
@@ -95,14 +89,14 @@ float fractalNoise(float x, float y, int basePeriod, int octaves, int seed)
     return sum / total;
 }
 
-void fillCanvas(Colour c)
+static void fillCanvas(Colour c)
 {
     for (auto& row : canvas)
         for (auto& p : row)
             p = c;
 }
 
-void clearMask()
+static void clearMask()
 {
     std::memset(mask, 0, sizeof mask);
 }
@@ -111,7 +105,7 @@ void clearMask()
 
 // Width in pixels of text set at pixelHeight with horizontal scale xScale
 // and extra tracking pixels between letters.
-float textWidth(const char* text, int pixelHeight, float xScale, float tracking)
+static float textWidth(const char* text, int pixelHeight, float xScale, float tracking)
 {
     FT_Set_Pixel_Sizes(fontFace, 0, FT_UInt(pixelHeight));
     float width = 0.0f;
@@ -126,8 +120,8 @@ float textWidth(const char* text, int pixelHeight, float xScale, float tracking)
 
 // Adds the coverage of text to mask, pen starting at (x, baseline), glyphs
 // pixelHeight pixels per em, stretched by xScale across and yScale up.
-void drawText(const char* text, float x, float baseline, int pixelHeight, float xScale,
-              float yScale, float tracking)
+static void drawText(const char* text, float x, float baseline, int pixelHeight, float xScale,
+                     float yScale, float tracking)
 {
     FT_Set_Pixel_Sizes(fontFace, 0, FT_UInt(pixelHeight));
     float pen = x;
@@ -158,8 +152,8 @@ void drawText(const char* text, float x, float baseline, int pixelHeight, float 
     FT_Set_Transform(fontFace, nullptr, nullptr);
 }
 
-void drawTextCentred(const char* text, float centreX, float baseline, int pixelHeight, float xScale,
-                     float yScale, float tracking)
+static void drawTextCentred(const char* text, float centreX, float baseline, int pixelHeight,
+                            float xScale, float yScale, float tracking)
 {
     float width = textWidth(text, pixelHeight, xScale, tracking);
     drawText(text, centreX - width / 2.0f, baseline, pixelHeight, xScale, yScale, tracking);
@@ -167,14 +161,14 @@ void drawTextCentred(const char* text, float centreX, float baseline, int pixelH
 
 // ---------------------------------------------------------------- output
 
-uint8_t toByte(float v)
+static uint8_t toByte(float v)
 {
     return uint8_t(std::lround(clamp01(v) * 255.0f));
 }
 
 // Converts the canvas to bytes, upside down when flip is set (the picture's
 // top row becomes the file's last row).
-void canvasToPixels(bool flip)
+static void canvasToPixels(bool flip)
 {
     for (int y = 0; y < SIDE; ++y) {
         int source = flip ? SIDE - 1 - y : y;
@@ -187,7 +181,7 @@ void canvasToPixels(bool flip)
     }
 }
 
-bool savePicture(const char* name, const PngSettings& settings)
+static bool savePicture(const char* name, const PngSettings& settings)
 {
     char path[4096];
     std::snprintf(path, sizeof path, "%s/%s", outputFolder, name);
@@ -204,7 +198,7 @@ bool savePicture(const char* name, const PngSettings& settings)
 // ---------------------------------------------------------------- checker
 
 // 8 by 8 squares of 32 pixels, pure black and white, the top-left one white.
-bool makeChecker()
+static bool makeChecker()
 {
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
@@ -225,7 +219,7 @@ bool makeChecker()
 // A white star: a hot core, a soft halo and many thin tapering rays of
 // varied length (four long ones, four diagonals, many short), all faded to
 // pure black well inside the square so that no edge ever shows.
-bool makeFlare()
+static bool makeFlare()
 {
     const int RAYS = 44;
     float rayAngle[RAYS], rayLength[RAYS], rayBrightness[RAYS];
@@ -281,7 +275,7 @@ bool makeFlare()
 // condensed lettering sits in the upper half, the part always in view,
 // with a rule and a small strap line under it, all in a double black frame
 // on the key-grey surround. Stored upside down so it reads upright.
-bool makeLogo()
+static bool makeLogo()
 {
     const float KEY = 231.0f / 255.0f;
     fillCanvas({KEY, KEY, KEY});
@@ -334,7 +328,7 @@ bool makeLogo()
 
 // Night clouds: domain-warped fractal noise in deep blue, lit brighter
 // blue on the crests, a few faint stars showing through the thin parts.
-bool makeBackdrop()
+static bool makeBackdrop()
 {
     for (int y = 0; y < SIDE; ++y)
         for (int x = 0; x < SIDE; ++x) {
@@ -367,6 +361,8 @@ bool makeBackdrop()
 
 // ---------------------------------------------------------------- panels
 
+namespace {
+
 // Text lines of a credit panel: a heading and the lines under it.
 struct PanelLine {
     const char* text;
@@ -374,11 +370,13 @@ struct PanelLine {
     float brightness;  // 1 for white-hot text, less for dimmer, bluer lines
 };
 
+}  // namespace
+
 // Glowing blue-white lines on pure black, centred, stored upside down: the
 // letters are white with a blue tint, wrapped in a blue glow that ends in
 // exact black. The glow is kept separate per line so lines never merge.
-bool makePanel(const char* name, const PanelLine* lines, int count, const float* baselines,
-               bool fixedCodes)
+static bool makePanel(const char* name, const PanelLine* lines, int count, const float* baselines,
+                      bool fixedCodes)
 {
     clearMask();
     float brightness[SIDE];  // per row: the brightness of the line drawn there
@@ -444,7 +442,7 @@ bool makePanel(const char* name, const PanelLine* lines, int count, const float*
 
 // ---------------------------------------------------------------- photo
 
-bool makePhoto()
+static bool makePhoto()
 {
     drawPortrait();
     canvasToPixels(true);
@@ -455,8 +453,6 @@ bool makePhoto()
                                      .physChunk = true,
                                      .gammaChunks = true});
 }
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

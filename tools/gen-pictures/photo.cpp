@@ -6,94 +6,99 @@
 
 #include <cmath>
 
-namespace {
-
 // ---------------------------------------------------------------- state
 // Scene units: the picture spans x and y from -ZOOM to ZOOM in the plane z = 0,
 // +y up, +z towards the camera.
-const float CAMERA_Z = 7.0f;  // camera position on the z axis, scene units
-const float TURN = 0.22f;     // the figure's turn to its left about y, radians
-const float TILT = 0.06f;     // the head's tilt about z, radians
-const int SAMPLES = 3;        // samples per pixel along each axis
-const int MARCH_STEPS = 160;  // ray-march iterations per ray
-const float FAR = 12.0f;      // rays stop beyond this distance, scene units
-const float WALL_Z = -0.9f;   // the white paper backdrop, a plane at this z
-const float ZOOM = 0.88f;     // half the picture's width in scene units at z = 0
+static const float CAMERA_Z = 7.0f;  // camera position on the z axis, scene units
+static const float TURN = 0.22f;     // the figure's turn to its left about y, radians
+static const float TILT = 0.06f;     // the head's tilt about z, radians
+static const int SAMPLES = 3;        // samples per pixel along each axis
+static const int MARCH_STEPS = 160;  // ray-march iterations per ray
+static const float FAR = 12.0f;      // rays stop beyond this distance, scene units
+static const float WALL_Z = -0.9f;   // the white paper backdrop, a plane at this z
+static const float ZOOM = 0.88f;     // half the picture's width in scene units at z = 0
+
+namespace {
 
 struct Vec {
     float x, y, z;
 };
 
-Vec operator+(Vec a, Vec b)
+}  // namespace
+
+static Vec operator+(Vec a, Vec b)
 {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
 }
-Vec operator-(Vec a, Vec b)
+static Vec operator-(Vec a, Vec b)
 {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
-Vec operator*(Vec a, float s)
+static Vec operator*(Vec a, float s)
 {
     return {a.x * s, a.y * s, a.z * s};
 }
-Vec operator*(Vec a, Vec b)
+static Vec operator*(Vec a, Vec b)
 {
     return {a.x * b.x, a.y * b.y, a.z * b.z};
 }
-float dot(Vec a, Vec b)
+static float dot(Vec a, Vec b)
 {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
-float length(Vec a)
+static float length(Vec a)
 {
     return std::sqrt(dot(a, a));
 }
-Vec normalize(Vec a)
+static Vec normalize(Vec a)
 {
     return a * (1.0f / length(a));
 }
-Vec divide(Vec a, Vec b)
+static Vec divide(Vec a, Vec b)
 {
     return {a.x / b.x, a.y / b.y, a.z / b.z};
 }
-Vec mix(Vec a, Vec b, float t)
+static Vec mix(Vec a, Vec b, float t)
 {
     return a + (b - a) * t;
 }
 
 // ---------------------------------------------------------------- shapes
 
-float ellipsoid(Vec p, Vec radii)
+static float ellipsoid(Vec p, Vec radii)
 {
     float k0 = length(divide(p, radii));
     float k1 = length(divide(p, radii * radii));
     return k0 * (k0 - 1.0f) / k1;
 }
 
-float capsule(Vec p, Vec a, Vec b, float radius)
+static float capsule(Vec p, Vec a, Vec b, float radius)
 {
     Vec pa = p - a, ba = b - a;
     float h = clamp01(dot(pa, ba) / dot(ba, ba));
     return length(pa - ba * h) - radius;
 }
 
-float sphere(Vec p, Vec centre, float radius)
+static float sphere(Vec p, Vec centre, float radius)
 {
     return length(p - centre) - radius;
 }
 
 // Polynomial smooth minimum and maximum, blend width k.
-float smoothMin(float a, float b, float k)
+static float smoothMin(float a, float b, float k)
 {
     float h = clamp01(0.5f + 0.5f * (b - a) / k);
     return ::mix(b, a, h) - k * h * (1.0f - h);
 }
-float smoothMax(float a, float b, float k)
+static float smoothMax(float a, float b, float k)
 {
     return -smoothMin(-a, -b, k);
 }
 
-const Vec KEY = normalize({-0.75f, 0.5f, 0.6f});  // towards the key light, upper left in front
+static const Vec KEY =
+    normalize({-0.75f, 0.5f, 0.6f});  // towards the key light, upper left in front
+
+namespace {
 
 enum Material { SKIN, HAIR, EYE, LIPS, SHIRT, COLLAR };
 
@@ -102,20 +107,22 @@ struct Parts {
     float skin, hair, eyes, lips, shirt, collar;
 };
 
-Vec rotateY(Vec p, float a)
+}  // namespace
+
+static Vec rotateY(Vec p, float a)
 {
     float c = std::cos(a), s = std::sin(a);
     return {c * p.x + s * p.z, p.y, -s * p.x + c * p.z};
 }
-Vec rotateZ(Vec p, float a)
+static Vec rotateZ(Vec p, float a)
 {
     float c = std::cos(a), s = std::sin(a);
     return {c * p.x - s * p.y, s * p.x + c * p.y, p.z};
 }
 
-const Vec HEAD = {0.0f, 0.24f, 0.0f};  // head centre before the turn
+static const Vec HEAD = {0.0f, 0.24f, 0.0f};  // head centre before the turn
 
-Parts parts(Vec world)
+static Parts parts(Vec world)
 {
     Vec body = rotateY(world, -TURN * 0.45f);
     Vec p = rotateZ(rotateY(world - HEAD, -TURN), -TILT);  // head space, origin at the head centre
@@ -189,7 +196,7 @@ Parts parts(Vec world)
     return {skin, hair, eyes, lips, shirt, collar};
 }
 
-float sceneDistance(Vec p)
+static float sceneDistance(Vec p)
 {
     Parts d = parts(p);
     float figure = smoothMin(d.skin, d.shirt, 0.04f);
@@ -200,7 +207,7 @@ float sceneDistance(Vec p)
     return figure;
 }
 
-Material materialAt(Vec p)
+static Material materialAt(Vec p)
 {
     Parts d = parts(p);
     Material m = SKIN;
@@ -218,7 +225,7 @@ Material materialAt(Vec p)
     return m;
 }
 
-Vec normalAt(Vec p)
+static Vec normalAt(Vec p)
 {
     const float e = 0.0015f;
     Vec n = {sceneDistance(p + Vec{e, 0, 0}) - sceneDistance(p - Vec{e, 0, 0}),
@@ -228,7 +235,7 @@ Vec normalAt(Vec p)
 }
 
 // Distance along the ray to the figure, or a negative value for a miss.
-float march(Vec origin, Vec direction)
+static float march(Vec origin, Vec direction)
 {
     float t = CAMERA_Z - 1.5f;
     for (int i = 0; i < MARCH_STEPS && t < FAR; ++i) {
@@ -242,7 +249,7 @@ float march(Vec origin, Vec direction)
 
 // Penumbra towards a light: 1 unlit by nothing, 0 fully shadowed; a
 // smaller sharpness widens the penumbra.
-float softShadow(Vec p, Vec towardLight, float sharpness)
+static float softShadow(Vec p, Vec towardLight, float sharpness)
 {
     float light = 1.0f, t = 0.02f;
     for (int i = 0; i < 48 && t < 3.0f; ++i) {
@@ -255,7 +262,7 @@ float softShadow(Vec p, Vec towardLight, float sharpness)
     return clamp01(light);
 }
 
-float occlusion(Vec p, Vec n)
+static float occlusion(Vec p, Vec n)
 {
     float shade = 0.0f, weight = 1.0f;
     for (int i = 1; i <= 5; ++i) {
@@ -266,17 +273,17 @@ float occlusion(Vec p, Vec n)
     return clamp01(1.0f - 2.5f * shade);
 }
 
-float toLinear(float v)
+static float toLinear(float v)
 {
     return std::pow(v, 2.2f);
 }
-Vec toLinear(Vec c)
+static Vec toLinear(Vec c)
 {
     return {toLinear(c.x), toLinear(c.y), toLinear(c.z)};
 }
 
 // Albedo (linear) of the surface at p with normal n.
-Vec albedoAt(Vec p, Material m, float& shininess, float& specular)
+static Vec albedoAt(Vec p, Material m, float& shininess, float& specular)
 {
     Vec head = rotateZ(rotateY(p - HEAD, -TURN), -TILT);
     Vec q = {std::fabs(head.x), head.y, head.z};
@@ -351,7 +358,7 @@ Vec albedoAt(Vec p, Material m, float& shininess, float& specular)
     return {0, 0, 0};
 }
 
-Vec shade(Vec p, Vec n, Vec view)
+static Vec shade(Vec p, Vec n, Vec view)
 {
     float shininess, specular;
     Material m = materialAt(p);
@@ -379,13 +386,11 @@ Vec shade(Vec p, Vec n, Vec view)
     return colour;
 }
 
-float toDisplay(float v)
+static float toDisplay(float v)
 {
     v = v / (1.0f + 0.15f * v);  // soft shoulder on the highlights
     return std::pow(clamp01(v), 1.0f / 2.2f);
 }
-
-}  // namespace
 
 void drawPortrait()
 {

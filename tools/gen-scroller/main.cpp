@@ -10,12 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-const size_t SCROLLER_LENGTH = 971;  // characters, no terminator
+static const size_t SCROLLER_LENGTH = 971;  // characters, no terminator
 
 // Adjacent literals join into one line; each piece ends where the next begins.
-const char SCROLLER_TEXT[] =
+static const char SCROLLER_TEXT[] =
     "Hello out there, and welcome to We Rule ... sit back, turn the sound up and let the stars fly "
     "past you for a while. Everything you see and hear comes out of one small program. The "
     "pictures, "
@@ -36,14 +34,12 @@ const char SCROLLER_TEXT[] =
     "and"
     " remember, we rule!";
 
-bool allowedCharacter(char c)
+static bool allowedCharacter(char c)
 {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
         return true;
     return c != '\0' && std::strchr(" !'(),-.", c) != nullptr;
 }
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -11,19 +11,17 @@
 // ---------------------------------------------------------------- state
 int pngFilterCounts[5];  // rows per filter type in the last pngWrite, count
 
-namespace {
-
-const int PNG_MAX_SIDE = 4096;  // largest width or height accepted, pixels
+static const int PNG_MAX_SIDE = 4096;  // largest width or height accepted, pixels
 
 // Fixed ancillary values: every generated file carries the same date.
-const int PNG_TIME_YEAR = 2026, PNG_TIME_MONTH = 12, PNG_TIME_DAY = 7;
-const int PNG_TIME_HOUR = 12, PNG_TIME_MINUTE = 0, PNG_TIME_SECOND = 0;
-const uint32_t PNG_PHYS_PER_METRE = 2835;  // 72 dots per inch
-const uint32_t PNG_GAMMA = 45455;          // 1/2.2 times 100000
+static const int PNG_TIME_YEAR = 2026, PNG_TIME_MONTH = 12, PNG_TIME_DAY = 7;
+static const int PNG_TIME_HOUR = 12, PNG_TIME_MINUTE = 0, PNG_TIME_SECOND = 0;
+static const uint32_t PNG_PHYS_PER_METRE = 2835;  // 72 dots per inch
+static const uint32_t PNG_GAMMA = 45455;          // 1/2.2 times 100000
 // cHRM: white point, red, green, blue (x, y), each times 100000 (sRGB).
-const uint32_t PNG_CHROMA[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
+static const uint32_t PNG_CHROMA[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
 
-void putWord32(std::vector<uint8_t>& out, uint32_t value)
+static void putWord32(std::vector<uint8_t>& out, uint32_t value)
 {
     out.push_back(uint8_t(value >> 24));
     out.push_back(uint8_t(value >> 16));
@@ -32,7 +30,8 @@ void putWord32(std::vector<uint8_t>& out, uint32_t value)
 }
 
 // One chunk: length, type, data, CRC over type and data.
-void putChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t length)
+static void putChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data,
+                     size_t length)
 {
     putWord32(out, uint32_t(length));
     size_t typeAt = out.size();
@@ -42,13 +41,13 @@ void putChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, 
     putWord32(out, uint32_t(crc));
 }
 
-void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+static void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
 {
     putChunk(out, type, data.data(), data.size());
 }
 
 // The Paeth predictor of the PNG standard.
-int paeth(int left, int above, int aboveLeft)
+static int paeth(int left, int above, int aboveLeft)
 {
     int p = left + above - aboveLeft;
     int pa = std::abs(p - left), pb = std::abs(p - above), pc = std::abs(p - aboveLeft);
@@ -61,7 +60,8 @@ int paeth(int left, int above, int aboveLeft)
 
 // Filters one row with the given type into out (rowBytes bytes). above is
 // the previous row's raw bytes, or null for the first row.
-void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes, uint8_t* out)
+static void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes,
+                      uint8_t* out)
 {
     const int bpp = 3;
     for (int i = 0; i < rowBytes; ++i) {
@@ -83,8 +83,8 @@ void filterRow(int type, const uint8_t* row, const uint8_t* above, int rowBytes,
 // Picks the filter whose output has the smallest sum of absolute values,
 // bytes read as signed (the usual adaptive heuristic); ties go to the lower
 // type. Writes the type byte and the filtered row to out.
-void chooseFilter(const uint8_t* row, const uint8_t* above, int rowBytes, uint8_t* out,
-                  std::vector<uint8_t>& trial)
+static void chooseFilter(const uint8_t* row, const uint8_t* above, int rowBytes, uint8_t* out,
+                         std::vector<uint8_t>& trial)
 {
     long bestCost = -1;
     int bestType = 0;
@@ -107,8 +107,8 @@ void chooseFilter(const uint8_t* row, const uint8_t* above, int rowBytes, uint8_
 // output depends on nothing but the input. With fixedLaterHalf the first
 // half is compressed with dynamic codes, then the current block is closed
 // (without an empty stored block) and the rest uses the fixed codes.
-bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings,
-              std::vector<uint8_t>& packed)
+static bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings,
+                     std::vector<uint8_t>& packed)
 {
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);
@@ -133,8 +133,6 @@ bool compress(const std::vector<uint8_t>& raw, const PngSettings& settings,
     deflateEnd(&stream);
     return ok;
 }
-
-}  // namespace
 
 bool pngWrite(const char* path, const uint8_t* rgb, int width, int height,
               const PngSettings& settings)

@@ -7,13 +7,11 @@
 #include <cstring>
 
 #include "app/shared.h"
+#include "app/startup.h"
 #include "app/view.h"
-#include "image/textures.h"
 #include "platform/platform.h"
 #include "scene/frame.h"
-#include "scene/mesh.h"
 #include "scene/stars.h"
-#include "scene/text.h"
 #include "show/cues.h"
 
 // ------------------------------------------------------------------ state
@@ -52,16 +50,12 @@ void replayTick()
     moveStars();
 }
 
-void prepareScene()
+void prepareScene(unsigned seed)
 {
     if (scenePrepared) {
         return;
     }
-    createOutlineFont();
-    buildTextureSet();
-    setupSphereMap();
-    initMesh();
-    computeVertexNormals(0);
+    prepareShow(seed);
     scenePrepared = true;
 }
 
@@ -92,14 +86,14 @@ void setShowStateAt(const ShowMoment& moment)
     flashLevel.store(moment.flash, std::memory_order_relaxed);
 }
 
-bool openCapture(int width, int height)
+bool openCapture(int width, int height, unsigned seed)
 {
     if (!platOpenOffscreen(width, height)) {
         return false;
     }
     resizeView(width, height);
     setBaseState();
-    prepareScene();
+    prepareScene(seed);
     return true;
 }
 

@@ -23,10 +23,10 @@ int ticksAtFrame(int frame, int fps);
 // the stars moved. Main thread (no timer runs in a capture).
 void replayTick();
 
-// The start-up steps of the intro that make the picture, in its order
-// (font, textures, sphere map, mesh); the stars come with each moment.
-// Main thread, GL context current, once.
-void prepareScene();
+// The intro's own preparation of the picture (prepareShow), once a process;
+// each moment then scatters its stars again from its own seed. Main thread,
+// GL context current.
+void prepareScene(unsigned seed);
 
 // Sets showTime, the stars and panelSelect to what a loop drawing fps frames
 // a second has reached after `frames` frames (frame k drawn at k / fps s,
@@ -40,8 +40,9 @@ void replayShowTo(unsigned seed, int frames, int fps, int ticks);
 void setShowStateAt(const ShowMoment& moment);
 
 // Opens an offscreen context of width by height, lays the view as the
-// intro's window does and prepares the scene. False when no context opens.
-bool openCapture(int width, int height);
+// intro's window does and prepares the scene with seed. False when no
+// context opens.
+bool openCapture(int width, int height, unsigned seed);
 void closeCapture();
 
 // Draws the frame of the moment and reads it back: width * height RGB

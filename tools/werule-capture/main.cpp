@@ -9,6 +9,10 @@
 //   time with its music rendered offline, and encodes it with ffmpeg (H.264
 //   and AAC in MP4, or FFV1 and FLAC in Matroska) or writes PNG frames and a
 //   WAV. Without --to it ends where the show ends, at the music's end cue.
+// werule-capture --help (or -h)
+//   Prints the usage to standard output.
+// Every function here runs on the main thread but noteInterrupt, the
+// handler of SIGINT and SIGTERM.
 #include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +26,7 @@
 
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "show/cues.h"
 #include "show/replay.h"
 #include "tools/werule-capture/capture.h"
 #include "tools/werule-capture/encode.h"
@@ -44,22 +49,57 @@ struct CaptureOptions {
     bool quiet = false;
     bool stillOption = false;  // --out or --flash given
     bool videoOption = false;  // --fps, --from, --to, --lossless or --quiet given
+    bool help = false;         // --help or -h given: the usage, no capture
+};
+
+// What a video capture has written that is not yet its result, all of it
+// removed when the capture fails.
+struct CaptureLeftovers {
+    char partial[4200];  // the output under its temporary name, "" when none
+    char sound[4300];    // the span's WAV, "" when none (or ffmpeg is done with it)
+    bool folder;         // partial is a frame folder (--frames), not a file
+    int frames;          // frame-NNNNNN.png files begun in the folder, from 000000 on
+};
+
+// The frames a video capture draws and the ticks behind them.
+struct VideoSpan {
+    int firstFrame;  // frame number at the capture's fps, frame k showing k / fps s
+    int endFrame;    // the frame after the last one drawn
+    int ticks;       // ticks of the show replayed into videoFlash
 };
 
 // The longest span the flash replay covers.
-static const double MAX_SECONDS = static_cast<int>(REPLAY_MAX_TICKS) / 50.0;
+static const double MAX_SECONDS =
+    static_cast<int>(REPLAY_MAX_TICKS) / static_cast<double>(CUE_TICKS_PER_SECOND);
+// Ticks scanned first for the end cue: 160 s, the show's 144 s with room to spare.
+static const int SHOW_TICKS_GUESS = 160 * CUE_TICKS_PER_SECOND;
 
-static int usage(const char* problem)
+// Main thread, one capture a process; noteInterrupt sets interrupted.
+static volatile sig_atomic_t interrupted = 0;  // SIGINT or SIGTERM arrived
+static float videoFlash[REPLAY_MAX_TICKS];     // flashLevel after tick n at [n - 1]
+
+static void printUsage(FILE* stream)
 {
-    fprintf(stderr, "werule-capture: %s\n", problem);
-    fprintf(stderr, "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
+    fprintf(stream, "usage: werule-capture --at SECONDS --out FILE.png [--size WxH] [--seed N] "
                     "[--flash LEVEL]\n"
                     "       werule-capture --video OUT.mp4 [--fps N] [--size WxH] [--seed N] "
                     "[--from S] [--to S] [--lossless] [--quiet]\n"
                     "       werule-capture --frames DIR [--fps N] [--size WxH] [--seed N] "
                     "[--from S] [--to S] [--quiet]\n");
+}
+
+// Says what is wrong with the arguments, shows the usage and gives the exit
+// status of a refusal.
+static int usage(const char* problem)
+{
+    fprintf(stderr, "werule-capture: %s\n", problem);
+    printUsage(stderr);
     return 2;
 }
+
+// ------------------------------------------------------------------ options
+// Each reader takes the value of one option into the options; false, with
+// *problem set, when the value is not one the option takes.
 
 // Reads a whole number or decimal; false when the text is not one.
 static bool readNumber(const char* text, double* value)
@@ -79,18 +119,177 @@ static bool setMode(CaptureOptions* options, int mode, const char** problem)
     return true;
 }
 
-static bool parseOptions(int argc, char** argv, CaptureOptions* options, const char** problem)
+static bool readAt(const char* value, CaptureOptions* options, const char** problem)
+{
+    double seconds = 0;
+    if (!readNumber(value, &seconds) || !(seconds >= 0) || seconds > 100000) {
+        *problem = "--at takes seconds from 0 to 100000";
+        return false;
+    }
+    options->moment.seconds = seconds;
+    return setMode(options, MODE_STILL, problem);
+}
+
+static bool readOut(const char* value, CaptureOptions* options, const char**)
+{
+    options->out = value;
+    options->stillOption = true;
+    return true;
+}
+
+// --video and --frames: the output's name and the mode.
+static bool readOutput(const char* value, int mode, CaptureOptions* options, const char** problem)
+{
+    if (*value == 0) {
+        *problem = "the output name is empty";
+        return false;
+    }
+    options->out = value;
+    return setMode(options, mode, problem);
+}
+
+static bool readVideo(const char* value, CaptureOptions* options, const char** problem)
+{
+    return readOutput(value, MODE_VIDEO, options, problem);
+}
+
+static bool readFrames(const char* value, CaptureOptions* options, const char** problem)
+{
+    return readOutput(value, MODE_FRAMES, options, problem);
+}
+
+static bool readSize(const char* value, CaptureOptions* options, const char** problem)
+{
+    int width = 0, height = 0;
+    char rest = 0;
+    if (sscanf(value, "%dx%d%c", &width, &height, &rest) != 2 || width < 1 || height < 1 ||
+        width > 8192 || height > 8192) {
+        *problem = "--size takes WxH, each 1 to 8192";
+        return false;
+    }
+    options->width = width;
+    options->height = height;
+    return true;
+}
+
+static bool readSeed(const char* value, CaptureOptions* options, const char** problem)
+{
+    double number = 0;
+    if (!readNumber(value, &number) || number < 0 || number > 4294967295.0 ||
+        number != static_cast<double>(static_cast<unsigned long>(number))) {
+        *problem = "--seed takes a whole number from 0 to 4294967295";
+        return false;
+    }
+    options->moment.seed = static_cast<unsigned>(number);
+    return true;
+}
+
+static bool readFlash(const char* value, CaptureOptions* options, const char** problem)
+{
+    double level = 0;
+    if (!readNumber(value, &level) || !(level >= 0) || level > 253) {
+        *problem = "--flash takes a level from 0 to 253";
+        return false;
+    }
+    options->moment.flash = static_cast<float>(level);
+    options->haveFlash = true;
+    options->stillOption = true;
+    return true;
+}
+
+static bool readFps(const char* value, CaptureOptions* options, const char** problem)
+{
+    double fps = 0;
+    if (!readNumber(value, &fps) || !(fps >= VIDEO_MIN_FPS) || fps > VIDEO_MAX_FPS ||
+        fps != static_cast<double>(static_cast<int>(fps))) {
+        *problem = "--fps takes a whole number of frames a second from 1 to 240";
+        return false;
+    }
+    options->fps = static_cast<int>(fps);
+    options->videoOption = true;
+    return true;
+}
+
+// --from and --to: seconds of the show within the flash replay's reach.
+static bool readSpanSeconds(const char* value, double* seconds, const char** problem)
+{
+    if (!readNumber(value, seconds) || !(*seconds >= 0) || *seconds > MAX_SECONDS) {
+        *problem = "--from and --to take seconds of the show from 0 to 600";
+        return false;
+    }
+    return true;
+}
+
+static bool readFrom(const char* value, CaptureOptions* options, const char** problem)
+{
+    double seconds = 0;
+    if (!readSpanSeconds(value, &seconds, problem)) {
+        return false;
+    }
+    options->from = seconds;
+    options->videoOption = true;
+    return true;
+}
+
+static bool readTo(const char* value, CaptureOptions* options, const char** problem)
+{
+    double seconds = 0;
+    if (!readSpanSeconds(value, &seconds, problem)) {
+        return false;
+    }
+    options->to = seconds;
+    options->haveTo = true;
+    options->videoOption = true;
+    return true;
+}
+
+// The options that take a value, each with its reader.
+struct ValueOption {
+    const char* name;
+    bool (*read)(const char* value, CaptureOptions* options, const char** problem);
+};
+static const ValueOption VALUE_OPTIONS[] = {
+    {"--at", readAt},     {"--out", readOut},   {"--video", readVideo}, {"--frames", readFrames},
+    {"--size", readSize}, {"--seed", readSeed}, {"--flash", readFlash}, {"--fps", readFps},
+    {"--from", readFrom}, {"--to", readTo},
+};
+
+static const ValueOption* findValueOption(const char* name)
+{
+    for (const ValueOption& option : VALUE_OPTIONS) {
+        if (strcmp(name, option.name) == 0) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// The options without a value, --lossless and --quiet; false for any other name.
+static bool readFlag(const char* name, CaptureOptions* options)
+{
+    if (strcmp(name, "--lossless") == 0) {
+        options->lossless = true;
+    } else if (strcmp(name, "--quiet") == 0) {
+        options->quiet = true;
+    } else {
+        return false;
+    }
+    options->videoOption = true;
+    return true;
+}
+
+// Reads the arguments in order into options, up to --help or -h if one
+// comes; false, with *problem set, at the first option that is unknown,
+// lacks its value or has a bad one.
+static bool readArguments(int argc, char** argv, CaptureOptions* options, const char** problem)
 {
     for (int i = 1; i < argc; ++i) {
         const char* name = argv[i];
-        if (strcmp(name, "--lossless") == 0) {
-            options->lossless = true;
-            options->videoOption = true;
-            continue;
+        if (strcmp(name, "--help") == 0 || strcmp(name, "-h") == 0) {
+            options->help = true;
+            return true;
         }
-        if (strcmp(name, "--quiet") == 0) {
-            options->quiet = true;
-            options->videoOption = true;
+        if (readFlag(name, options)) {
             continue;
         }
         if (i + 1 >= argc) {
@@ -98,112 +297,75 @@ static bool parseOptions(int argc, char** argv, CaptureOptions* options, const c
             return false;
         }
         const char* value = argv[++i];
-        double number = 0;
-        if (strcmp(name, "--at") == 0) {
-            if (!readNumber(value, &number) || !(number >= 0) || number > 100000) {
-                *problem = "--at takes seconds from 0 to 100000";
-                return false;
-            }
-            options->moment.seconds = number;
-            if (!setMode(options, MODE_STILL, problem)) {
-                return false;
-            }
-        } else if (strcmp(name, "--out") == 0) {
-            options->out = value;
-            options->stillOption = true;
-        } else if (strcmp(name, "--video") == 0 || strcmp(name, "--frames") == 0) {
-            if (*value == 0) {
-                *problem = "the output name is empty";
-                return false;
-            }
-            options->out = value;
-            if (!setMode(options, name[2] == 'v' ? MODE_VIDEO : MODE_FRAMES, problem)) {
-                return false;
-            }
-        } else if (strcmp(name, "--size") == 0) {
-            int width = 0, height = 0;
-            char rest = 0;
-            if (sscanf(value, "%dx%d%c", &width, &height, &rest) != 2 || width < 1 || height < 1 ||
-                width > 8192 || height > 8192) {
-                *problem = "--size takes WxH, each 1 to 8192";
-                return false;
-            }
-            options->width = width;
-            options->height = height;
-        } else if (strcmp(name, "--seed") == 0) {
-            if (!readNumber(value, &number) || number < 0 || number > 4294967295.0 ||
-                number != static_cast<double>(static_cast<unsigned long>(number))) {
-                *problem = "--seed takes a whole number from 0 to 4294967295";
-                return false;
-            }
-            options->moment.seed = static_cast<unsigned>(number);
-        } else if (strcmp(name, "--flash") == 0) {
-            if (!readNumber(value, &number) || !(number >= 0) || number > 253) {
-                *problem = "--flash takes a level from 0 to 253";
-                return false;
-            }
-            options->moment.flash = static_cast<float>(number);
-            options->haveFlash = true;
-            options->stillOption = true;
-        } else if (strcmp(name, "--fps") == 0) {
-            if (!readNumber(value, &number) || !(number >= VIDEO_MIN_FPS) ||
-                number > VIDEO_MAX_FPS || number != static_cast<double>(static_cast<int>(number))) {
-                *problem = "--fps takes a whole number of frames a second from 1 to 240";
-                return false;
-            }
-            options->fps = static_cast<int>(number);
-            options->videoOption = true;
-        } else if (strcmp(name, "--from") == 0 || strcmp(name, "--to") == 0) {
-            if (!readNumber(value, &number) || !(number >= 0) || number > MAX_SECONDS) {
-                *problem = "--from and --to take seconds of the show from 0 to 600";
-                return false;
-            }
-            if (name[2] == 'f') {
-                options->from = number;
-            } else {
-                options->to = number;
-                options->haveTo = true;
-            }
-            options->videoOption = true;
-        } else {
+        const ValueOption* option = findValueOption(name);
+        if (option == nullptr) {
             *problem = "unknown option";
             return false;
         }
+        if (!option->read(value, options, problem)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A still needs --out and takes none of the video's options.
+static bool checkStill(const CaptureOptions& options, const char** problem)
+{
+    if (options.out == nullptr) {
+        *problem = "--at and --out are needed";
+        return false;
+    }
+    if (options.videoOption) {
+        *problem = "--fps, --from, --to, --lossless and --quiet are for --video and --frames";
+        return false;
+    }
+    return true;
+}
+
+// A video or frame folder takes none of the still's options, a span of at
+// least one frame and, in H.264, an even size.
+static bool checkVideo(const CaptureOptions& options, const char** problem)
+{
+    if (options.stillOption) {
+        *problem = "--out and --flash are for stills (--at)";
+        return false;
+    }
+    if (options.mode == MODE_FRAMES && options.lossless) {
+        *problem = "--lossless is for --video; PNG frames are lossless already";
+        return false;
+    }
+    if (options.haveTo &&
+        videoFrameAt(options.to, options.fps) <= videoFrameAt(options.from, options.fps)) {
+        *problem = "--to must come after --from (by at least one frame)";
+        return false;
+    }
+    if (options.mode == MODE_VIDEO && !options.lossless &&
+        (options.width % 2 != 0 || options.height % 2 != 0)) {
+        *problem = "H.264 video needs an even width and height (or give --lossless)";
+        return false;
+    }
+    return true;
+}
+
+// Reads and checks the arguments; false, with *problem set, when they ask
+// for no help and do not make one capture.
+static bool parseOptions(int argc, char** argv, CaptureOptions* options, const char** problem)
+{
+    if (!readArguments(argc, argv, options, problem)) {
+        return false;
+    }
+    if (options->help) {
+        return true;
     }
     if (options->mode == MODE_NONE) {
         *problem = "give --at (a still), --video or --frames";
         return false;
     }
     if (options->mode == MODE_STILL) {
-        if (options->out == nullptr) {
-            *problem = "--at and --out are needed";
-            return false;
-        }
-        if (options->videoOption) {
-            *problem = "--fps, --from, --to, --lossless and --quiet are for --video and --frames";
-            return false;
-        }
-        return true;
+        return checkStill(*options, problem);
     }
-    if (options->stillOption) {
-        *problem = "--out and --flash are for stills (--at)";
-        return false;
-    }
-    if (options->mode == MODE_FRAMES && options->lossless) {
-        *problem = "--lossless is for --video; PNG frames are lossless already";
-        return false;
-    }
-    if (options->haveTo &&
-        videoFrameAt(options->to, options->fps) <= videoFrameAt(options->from, options->fps)) {
-        *problem = "--to must come after --from (by at least one frame)";
-        return false;
-    }
-    if (options->mode == MODE_VIDEO && !options->lossless &&
-        (options->width % 2 != 0 || options->height % 2 != 0)) {
-        *problem = "H.264 video needs an even width and height (or give --lossless)";
-        return false;
-    }
-    return true;
+    return checkVideo(*options, problem);
 }
 
 // Writes width by height RGB pixels, top row first, as an 8-bit RGB PNG
@@ -252,7 +414,7 @@ static int captureStill(CaptureOptions& options)
         free(rgb);
         return 1;
     }
-    if (!openCapture(options.width, options.height)) {
+    if (!openCapture(options.width, options.height, options.moment.seed)) {
         fprintf(stderr, "werule-capture: no offscreen GL context\n");
         free(rgb);
         return 1;
@@ -269,12 +431,6 @@ static int captureStill(CaptureOptions& options)
 }
 
 // ------------------------------------------------------------------ video
-// Main thread, one capture a process.
-static volatile sig_atomic_t interrupted = 0;  // SIGINT or SIGTERM arrived
-static char partialPath[4200];                 // the output under its temporary name, "" when none
-static char soundPath[4200];                   // the WAV handed to ffmpeg, "" when none
-static float videoFlash[REPLAY_MAX_TICKS];     // flashLevel after tick n at [n - 1]
-static const int SHOW_TICKS_GUESS = 160 * 50;  // ticks scanned first for the end cue
 
 static void noteInterrupt(int)
 {
@@ -288,43 +444,57 @@ static double secondsNow()
     return now.tv_sec + now.tv_nsec * 1e-9;
 }
 
-// Removes what a failed capture has written: the frame folder's files, the
-// temporary WAV and the output under its temporary name.
-static void removePartial(const CaptureOptions& options, int framesWritten)
+// The name of frame `index` in a frame folder.
+static void framePath(char* path, size_t size, const char* folder, int index)
 {
-    if (soundPath[0] != 0) {
-        unlink(soundPath);
-    }
-    if (partialPath[0] == 0) {
-        return;
-    }
-    if (options.mode == MODE_FRAMES) {
-        char path[4300];
-        for (int frame = 0; frame < framesWritten; ++frame) {
-            snprintf(path, sizeof path, "%s/frame-%06d.png", partialPath, frame);
-            unlink(path);
-        }
-        rmdir(partialPath);
-    } else {
-        unlink(partialPath);
-    }
+    snprintf(path, size, "%s/frame-%06d.png", folder, index);
 }
 
-static int videoFailure(const CaptureOptions& options, int framesWritten, const char* what)
+// Bytes of one frame as the capture reads it: BGRA for ffmpeg, RGB for PNG.
+static size_t frameBytes(const CaptureOptions& options)
+{
+    const int pixelBytes = options.mode == MODE_VIDEO ? 4 : 3;
+    return static_cast<size_t>(options.width) * options.height * pixelBytes;
+}
+
+// Removes what a failed capture has written: the WAV, the frames begun in
+// the frame folder and the output under its temporary name.
+static void removeLeftovers(const CaptureLeftovers& leftovers)
+{
+    if (leftovers.sound[0] != 0) {
+        unlink(leftovers.sound);
+    }
+    if (leftovers.partial[0] == 0) {
+        return;
+    }
+    if (!leftovers.folder) {
+        unlink(leftovers.partial);
+        return;
+    }
+    char path[4300];
+    for (int frame = 0; frame < leftovers.frames; ++frame) {
+        framePath(path, sizeof path, leftovers.partial, frame);
+        unlink(path);
+    }
+    rmdir(leftovers.partial);
+}
+
+// Says what went wrong (when `what` is not nullptr), removes the leftovers
+// and gives the exit status of a failed capture.
+static int videoFailure(const CaptureLeftovers& leftovers, const char* what)
 {
     if (what != nullptr) {
         fprintf(stderr, "werule-capture: %s\n", what);
     }
-    removePartial(options, framesWritten);
+    removeLeftovers(leftovers);
     return 1;
 }
 
-// Claims the temporary name beside the output: a file (video) or a folder
-// (frames) named after it, which nobody else uses.
-static bool claimPartial(const CaptureOptions& options)
+// Writes the temporary name beside `out` to leftovers->partial: out's
+// folder, then ".NAME.partial-PID", which nobody else uses. False, with the
+// message printed, when out ends in a slash.
+static bool nameBeside(const char* out, CaptureLeftovers* leftovers)
 {
-    const char* out = options.out;
-    struct stat info = {};
     const char* slash = strrchr(out, '/');
     const int folderLength = slash != nullptr ? static_cast<int>(slash - out) : -1;
     const char* base = slash != nullptr ? slash + 1 : out;
@@ -332,50 +502,114 @@ static bool claimPartial(const CaptureOptions& options)
         fprintf(stderr, "werule-capture: %s names no file\n", out);
         return false;
     }
+    const int pid = static_cast<int>(getpid());
     if (folderLength >= 0) {
-        snprintf(partialPath, sizeof partialPath, "%.*s/.%s.partial-%d", folderLength, out, base,
-                 static_cast<int>(getpid()));
+        snprintf(leftovers->partial, sizeof leftovers->partial, "%.*s/.%s.partial-%d", folderLength,
+                 out, base, pid);
     } else {
-        snprintf(partialPath, sizeof partialPath, ".%s.partial-%d", base,
-                 static_cast<int>(getpid()));
+        snprintf(leftovers->partial, sizeof leftovers->partial, ".%s.partial-%d", base, pid);
     }
-    if (options.mode == MODE_FRAMES) {
-        if (stat(out, &info) == 0 && (!S_ISDIR(info.st_mode) || rmdir(out) != 0)) {
-            // rmdir takes the folder only when it is empty; it is made again at the end.
-            fprintf(stderr, "werule-capture: %s exists and is not an empty folder\n", out);
-            partialPath[0] = 0;
-            return false;
-        }
-        if (mkdir(partialPath, 0755) != 0) {
-            fprintf(stderr, "werule-capture: cannot make a folder beside %s: %s\n", out,
-                    strerror(errno));
-            partialPath[0] = 0;
-            return false;
-        }
-        snprintf(soundPath, sizeof soundPath, "%s/audio.wav", partialPath);
-        return true;
-    }
-    if (stat(out, &info) == 0 && S_ISDIR(info.st_mode)) {
-        fprintf(stderr, "werule-capture: %s is a folder\n", out);
-        partialPath[0] = 0;
-        return false;
-    }
-    FILE* file = fopen(partialPath, "wbx");
-    if (file == nullptr) {
-        fprintf(stderr, "werule-capture: cannot write beside %s: %s\n", out, strerror(errno));
-        partialPath[0] = 0;
-        return false;
-    }
-    fclose(file);
-    snprintf(soundPath, sizeof soundPath, "%s.wav", partialPath);
     return true;
 }
 
-// The span's sound at 48,000 Hz, written as a WAV to soundPath.
-static bool writeSound(int firstFrame, int endFrame, int fps)
+// Makes the frame folder under its temporary name, its WAV inside it. An
+// empty folder named `out` is removed: the final rename makes it again.
+static bool claimFolder(const char* out, CaptureLeftovers* leftovers)
 {
-    const int64_t first = videoSampleAt(firstFrame, fps);
-    const int64_t count = videoSampleAt(endFrame, fps) - first;
+    struct stat info = {};
+    if (stat(out, &info) == 0 && (!S_ISDIR(info.st_mode) || rmdir(out) != 0)) {
+        fprintf(stderr, "werule-capture: %s exists and is not an empty folder\n", out);
+        return false;
+    }
+    if (mkdir(leftovers->partial, 0755) != 0) {
+        fprintf(stderr, "werule-capture: cannot make a folder beside %s: %s\n", out,
+                strerror(errno));
+        return false;
+    }
+    leftovers->folder = true;
+    snprintf(leftovers->sound, sizeof leftovers->sound, "%s/audio.wav", leftovers->partial);
+    return true;
+}
+
+// Makes the video's file under its temporary name, the WAV for ffmpeg beside it.
+static bool claimFile(const char* out, CaptureLeftovers* leftovers)
+{
+    struct stat info = {};
+    if (stat(out, &info) == 0 && S_ISDIR(info.st_mode)) {
+        fprintf(stderr, "werule-capture: %s is a folder\n", out);
+        return false;
+    }
+    FILE* file = fopen(leftovers->partial, "wbx");
+    if (file == nullptr) {
+        fprintf(stderr, "werule-capture: cannot write beside %s: %s\n", out, strerror(errno));
+        return false;
+    }
+    fclose(file);
+    snprintf(leftovers->sound, sizeof leftovers->sound, "%s.wav", leftovers->partial);
+    return true;
+}
+
+// Claims the temporary name beside the output, a folder (--frames) or a
+// file (--video), and names the WAV in leftovers. False, with the message
+// printed and nothing made, when it cannot.
+static bool claimPartial(const CaptureOptions& options, CaptureLeftovers* leftovers)
+{
+    if (!nameBeside(options.out, leftovers)) {
+        return false;
+    }
+    const bool claimed = options.mode == MODE_FRAMES ? claimFolder(options.out, leftovers)
+                                                     : claimFile(options.out, leftovers);
+    if (!claimed) {
+        leftovers->partial[0] = 0;  // nothing was made under it
+    }
+    return claimed;
+}
+
+// Without --to: ends the span at the first frame after the tick that met
+// the end cue, replaying all REPLAY_MAX_TICKS ticks when the first
+// SHOW_TICKS_GUESS did not reach it.
+static bool endAtEndCue(int fps, int endCueTick, VideoSpan* span, char* problem, size_t size)
+{
+    if (endCueTick == 0) {
+        span->ticks = REPLAY_MAX_TICKS;
+        replayCueLevels(VIDEO_SAMPLE_RATE, span->ticks, videoFlash, &endCueTick);
+    }
+    if (endCueTick == 0) {
+        snprintf(problem, size, "the music never reaches its end cue; give --to");
+        return false;
+    }
+    span->endFrame = videoFrameAfterTick(endCueTick, fps);
+    if (span->endFrame <= span->firstFrame) {
+        snprintf(problem, size, "--from is after the end of the show at %.2f s",
+                 static_cast<double>(span->endFrame) / fps);
+        return false;
+    }
+    return true;
+}
+
+// Lays out the span's frames, from --from to --to or to the show's end, and
+// replays the flash of its ticks into videoFlash. False, with the problem
+// written to `problem`, when the music does not load or the show ends
+// before --from.
+static bool planSpan(const CaptureOptions& options, VideoSpan* span, char* problem, size_t size)
+{
+    const int fps = options.fps;
+    span->firstFrame = videoFrameAt(options.from, fps);
+    span->endFrame = options.haveTo ? videoFrameAt(options.to, fps) : 0;
+    span->ticks = options.haveTo ? ticksAtFrame(span->endFrame, fps) : SHOW_TICKS_GUESS;
+    int endCueTick = 0;
+    if (!replayCueLevels(VIDEO_SAMPLE_RATE, span->ticks, videoFlash, &endCueTick)) {
+        snprintf(problem, size, "the music module does not load");
+        return false;
+    }
+    return options.haveTo || endAtEndCue(fps, endCueTick, span, problem, size);
+}
+
+// The span's sound at 48,000 Hz, written as a WAV to `path`.
+static bool writeSound(const char* path, const VideoSpan& span, int fps)
+{
+    const int64_t first = videoSampleAt(span.firstFrame, fps);
+    const int64_t count = videoSampleAt(span.endFrame, fps) - first;
     int16_t* samples =
         static_cast<int16_t*>(malloc(static_cast<size_t>(count) * VIDEO_CHANNELS * 2 + 4));
     if (samples == nullptr) {
@@ -383,7 +617,7 @@ static bool writeSound(int firstFrame, int endFrame, int fps)
     }
     bool written = platMusicRenderStereo(assetMusicIt, assetMusicItSize, VIDEO_SAMPLE_RATE, first,
                                          count, samples) &&
-                   writeWav(soundPath, samples, count, VIDEO_SAMPLE_RATE, VIDEO_CHANNELS);
+                   writeWav(path, samples, count, VIDEO_SAMPLE_RATE, VIDEO_CHANNELS);
     free(samples);
     return written;
 }
@@ -408,7 +642,10 @@ static void showProgress(int done, int total, double showSeconds, double started
     fflush(stderr);
 }
 
-static bool startFfmpeg(const CaptureOptions& options, Encoder* encoder)
+// Starts ffmpeg reading the frames from a pipe and the WAV from its file,
+// writing the video under its temporary name.
+static bool startFfmpeg(const CaptureOptions& options, const CaptureLeftovers& leftovers,
+                        Encoder* encoder)
 {
     char size[32], rate[16];
     snprintf(size, sizeof size, "%dx%d", options.width, options.height);
@@ -416,6 +653,7 @@ static bool startFfmpeg(const CaptureOptions& options, Encoder* encoder)
     const char* argv[48];
     int n = 0;
     // The frames come as GL reads them fastest: BGRA, bottom row first.
+    const char* soundPath = leftovers.sound;
     const char* input[] = {"ffmpeg", "-hide_banner", "-loglevel", "error",   "-nostats",
                            "-f",     "rawvideo",     "-pix_fmt",  "bgra",    "-video_size",
                            size,     "-framerate",   rate,        "-i",      "pipe:0",
@@ -440,136 +678,153 @@ static bool startFfmpeg(const CaptureOptions& options, Encoder* encoder)
         }
     }
     argv[n++] = "-y";
-    argv[n++] = partialPath;
+    argv[n++] = leftovers.partial;
     argv[n] = nullptr;
     return startEncoder(argv, encoder);
 }
 
-static int captureVideo(CaptureOptions& options)
+// Draws the present frame of the show, the span's index-th, and hands it
+// on: to ffmpeg for --video, as frame-NNNNNN.png in the frame folder for
+// --frames. The problem when that fails, nullptr otherwise.
+static const char* outputFrame(const CaptureOptions& options, int index, uint8_t* pixels,
+                               Encoder* encoder, CaptureLeftovers* leftovers)
 {
-    const int fps = options.fps;
-    if (options.mode == MODE_VIDEO && !findProgram("ffmpeg")) {
-        fprintf(stderr, "werule-capture: the ffmpeg program is not in PATH; --video needs it "
-                        "(Debian package ffmpeg), --frames does not\n");
-        return 1;
-    }
-    if (!claimPartial(options)) {
-        return 1;
-    }
-    signal(SIGINT, noteInterrupt);
-    signal(SIGTERM, noteInterrupt);
-
-    // The flash of every tick the capture runs, and the end of the show.
-    const int firstFrame = videoFrameAt(options.from, fps);
-    int endFrame = options.haveTo ? videoFrameAt(options.to, fps) : 0;
-    // Without --to, the first try covers the show's 144 s with room to spare.
-    int ticks = options.haveTo ? ticksAtFrame(endFrame, fps) : SHOW_TICKS_GUESS;
-    int endCueTick = 0;
-    if (!replayCueLevels(VIDEO_SAMPLE_RATE, ticks, videoFlash, &endCueTick)) {
-        return videoFailure(options, 0, "the music module does not load");
-    }
-    if (!options.haveTo && endCueTick == 0) {
-        ticks = REPLAY_MAX_TICKS;
-        replayCueLevels(VIDEO_SAMPLE_RATE, ticks, videoFlash, &endCueTick);
-    }
-    if (!options.haveTo) {
-        if (endCueTick == 0) {
-            return videoFailure(options, 0, "the music never reaches its end cue; give --to");
+    if (options.mode == MODE_VIDEO) {
+        drawAndReadFrameBgra(pixels, options.width, options.height);
+        if (!feedEncoder(encoder, pixels, frameBytes(options))) {
+            return "ffmpeg stopped taking frames";
         }
-        endFrame = videoFrameAfterTick(endCueTick, fps);
-        if (endFrame <= firstFrame) {
-            char problem[128];
-            snprintf(problem, sizeof problem, "--from is after the end of the show at %.2f s",
-                     static_cast<double>(endFrame) / fps);
-            return videoFailure(options, 0, problem);
-        }
+        return nullptr;
     }
-    if (!writeSound(firstFrame, endFrame, fps)) {
-        return videoFailure(options, 0, "cannot render or write the sound");
+    drawAndReadFrame(pixels, options.width, options.height);
+    char path[4300];
+    framePath(path, sizeof path, leftovers->partial, index);
+    leftovers->frames = index + 1;  // a failed write may leave part of the file
+    if (!writePng(path, pixels, options.width, options.height, 3)) {
+        return "cannot write a frame";
     }
+    return nullptr;
+}
 
-    const int pixelBytes = options.mode == MODE_VIDEO ? 4 : 3;
-    const size_t frameBytes = static_cast<size_t>(options.width) * options.height * pixelBytes;
-    uint8_t* pixels = static_cast<uint8_t*>(malloc(frameBytes));
-    if (pixels == nullptr) {
-        return videoFailure(options, 0, "no memory for a frame");
-    }
-    if (!openCapture(options.width, options.height)) {
-        free(pixels);
-        return videoFailure(options, 0, "no offscreen GL context");
-    }
-    Encoder encoder = {0, -1};
-    if (options.mode == MODE_VIDEO && !startFfmpeg(options, &encoder)) {
-        closeCapture();
-        free(pixels);
-        return videoFailure(options, 0, "cannot start ffmpeg");
-    }
-
-    startVideoShow(options.moment.seed, fps, firstFrame, videoFlash, ticks);
-    const int total = endFrame - firstFrame;
+// Plays the span frame by frame into the output, with the progress bar on
+// standard error unless --quiet, until the end, a failure or an interrupt.
+// The problem that stopped it, nullptr when every frame went out.
+static const char* drawSpan(const CaptureOptions& options, const VideoSpan& span, uint8_t* pixels,
+                            Encoder* encoder, CaptureLeftovers* leftovers)
+{
+    startVideoShow(options.moment.seed, options.fps, span.firstFrame, videoFlash, span.ticks);
+    const int total = span.endFrame - span.firstFrame;
     const double startedAt = secondsNow();
     double shownAt = 0;
     int done = 0;
     const char* problem = nullptr;
-    char framePath[4400];
     for (; done < total && problem == nullptr; ++done) {
         if (interrupted) {
             problem = "interrupted";
             break;
         }
-        const int frame = firstFrame + done;
+        const int frame = span.firstFrame + done;
         advanceVideoTo(frame);
-        if (options.mode == MODE_VIDEO) {
-            drawAndReadFrameBgra(pixels, options.width, options.height);
-            if (!feedEncoder(&encoder, pixels, frameBytes)) {
-                problem = "ffmpeg stopped taking frames";
-            }
-        } else {
-            drawAndReadFrame(pixels, options.width, options.height);
-            snprintf(framePath, sizeof framePath, "%s/frame-%06d.png", partialPath, done);
-            if (!writePng(framePath, pixels, options.width, options.height, 3)) {
-                problem = "cannot write a frame";
-            }
-        }
+        problem = outputFrame(options, done, pixels, encoder, leftovers);
         const double now = secondsNow();
         if (!options.quiet && now - shownAt >= 0.25) {
-            showProgress(done + 1, total, static_cast<double>(frame) / fps, startedAt, false);
+            showProgress(done + 1, total, static_cast<double>(frame) / options.fps, startedAt,
+                         false);
             shownAt = now;
         }
     }
+    if (!options.quiet) {
+        const double reached = static_cast<double>(span.firstFrame + done) / options.fps;
+        showProgress(done, total, reached, startedAt, true);
+    }
+    return problem;
+}
+
+// Ends ffmpeg's run: stopped at once after a problem, else waited for, and
+// the WAV it read removed once it has made the video.
+static const char* finishVideo(Encoder* encoder, const char* problem, CaptureLeftovers* leftovers)
+{
+    if (problem != nullptr) {
+        abortEncoder(encoder);
+        return problem;
+    }
+    if (!finishEncoder(encoder)) {
+        return "ffmpeg failed";
+    }
+    unlink(leftovers->sound);
+    leftovers->sound[0] = 0;
+    return nullptr;
+}
+
+// Renders the span with a GL context and, for --video, ffmpeg, closing both
+// after. The problem that stopped it, nullptr when the result is complete
+// under its temporary name.
+static const char* renderSpan(const CaptureOptions& options, const VideoSpan& span,
+                              CaptureLeftovers* leftovers)
+{
+    uint8_t* pixels = static_cast<uint8_t*>(malloc(frameBytes(options)));
+    if (pixels == nullptr) {
+        return "no memory for a frame";
+    }
+    if (!openCapture(options.width, options.height, options.moment.seed)) {
+        free(pixels);
+        return "no offscreen GL context";
+    }
+    Encoder encoder = {0, -1};
+    if (options.mode == MODE_VIDEO && !startFfmpeg(options, *leftovers, &encoder)) {
+        closeCapture();
+        free(pixels);
+        return "cannot start ffmpeg";
+    }
+    const char* problem = drawSpan(options, span, pixels, &encoder, leftovers);
     closeCapture();
     free(pixels);
-    if (!options.quiet) {
-        showProgress(done, total, static_cast<double>(firstFrame + done) / fps, startedAt, true);
-    }
     if (options.mode == MODE_VIDEO) {
-        if (problem != nullptr) {
-            abortEncoder(&encoder);
-        } else if (!finishEncoder(&encoder)) {
-            problem = "ffmpeg failed";
-        }
-        if (problem == nullptr) {
-            unlink(soundPath);
-            soundPath[0] = 0;
-        }
-    } else {
-        soundPath[0] = 0;  // audio.wav belongs to the folder from here on
+        problem = finishVideo(&encoder, problem, leftovers);
     }
-    if (problem != nullptr) {
-        if (options.mode == MODE_FRAMES) {
-            snprintf(soundPath, sizeof soundPath, "%s/audio.wav", partialPath);
-        }
-        return videoFailure(options, done, problem);
+    return problem;
+}
+
+// Gives the complete result the output's name.
+static int nameResult(const CaptureOptions& options, const CaptureLeftovers& leftovers)
+{
+    if (rename(leftovers.partial, options.out) == 0) {
+        return 0;
     }
-    if (rename(partialPath, options.out) != 0) {
-        fprintf(stderr, "werule-capture: cannot name the result %s: %s\n", options.out,
-                strerror(errno));
-        if (options.mode == MODE_FRAMES) {
-            snprintf(soundPath, sizeof soundPath, "%s/audio.wav", partialPath);
-        }
-        return videoFailure(options, total, nullptr);
+    fprintf(stderr, "werule-capture: cannot name the result %s: %s\n", options.out,
+            strerror(errno));
+    return videoFailure(leftovers, nullptr);
+}
+
+// Captures the span as a video or a frame folder, made under a temporary
+// name and renamed when complete: 0 then, 1 with the problem printed and
+// nothing left behind otherwise.
+static int captureVideo(const CaptureOptions& options)
+{
+    if (options.mode == MODE_VIDEO && !findProgram("ffmpeg")) {
+        fprintf(stderr, "werule-capture: the ffmpeg program is not in PATH; --video needs it "
+                        "(Debian package ffmpeg), --frames does not\n");
+        return 1;
     }
-    return 0;
+    CaptureLeftovers leftovers = {};
+    if (!claimPartial(options, &leftovers)) {
+        return 1;
+    }
+    signal(SIGINT, noteInterrupt);
+    signal(SIGTERM, noteInterrupt);
+    VideoSpan span = {};
+    char problem[128];
+    if (!planSpan(options, &span, problem, sizeof problem)) {
+        return videoFailure(leftovers, problem);
+    }
+    if (!writeSound(leftovers.sound, span, options.fps)) {
+        return videoFailure(leftovers, "cannot render or write the sound");
+    }
+    const char* failed = renderSpan(options, span, &leftovers);
+    if (failed != nullptr) {
+        return videoFailure(leftovers, failed);
+    }
+    return nameResult(options, leftovers);
 }
 
 int main(int argc, char** argv)
@@ -578,6 +833,10 @@ int main(int argc, char** argv)
     const char* problem = nullptr;
     if (!parseOptions(argc, argv, &options, &problem)) {
         return usage(problem);
+    }
+    if (options.help) {
+        printUsage(stdout);
+        return 0;
     }
     if (options.mode == MODE_STILL) {
         return captureStill(options);

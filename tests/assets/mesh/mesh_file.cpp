@@ -5,14 +5,12 @@
 #include <fstream>
 #include <iterator>
 
-namespace {
-
-uint32_t le32(const unsigned char* p)
+static uint32_t le32(const unsigned char* p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-float leFloat(const unsigned char* p)
+static float leFloat(const unsigned char* p)
 {
     uint32_t bits = le32(p);
     float value;
@@ -21,7 +19,8 @@ float leFloat(const unsigned char* p)
 }
 
 // Möller-Trumbore: distance along the ray to the triangle, or -1 if missed.
-double rayTriangle(const Vec3d& o, const Vec3d& d, const Vec3d& a, const Vec3d& b, const Vec3d& c)
+static double rayTriangle(const Vec3d& o, const Vec3d& d, const Vec3d& a, const Vec3d& b,
+                          const Vec3d& c)
 {
     Vec3d e1{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     Vec3d p{d[1] * e2[2] - d[2] * e2[1], d[2] * e2[0] - d[0] * e2[2], d[0] * e2[1] - d[1] * e2[0]};
@@ -38,8 +37,6 @@ double rayTriangle(const Vec3d& o, const Vec3d& d, const Vec3d& a, const Vec3d& 
         return -1;
     return (e2[0] * q[0] + e2[1] * q[1] + e2[2] * q[2]) / det;
 }
-
-}  // namespace
 
 MeshFile readMeshFile(const std::string& path)
 {

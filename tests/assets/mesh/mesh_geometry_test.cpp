@@ -8,47 +8,45 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
 // The box the shape fills, per axis (xmin, xmax, ymin, ymax, zmin, zmax).
-const double BOUNDS[6] = {-0.65789002, 0.65789002,  -0.65788901,
-                          0.65789098,  -0.65789002, 0.65789002};
-const double GRID_STEP = 0.131578;  // one cell of the 10 by 10 grid of each outer face
-const double PI = 3.14159265358979323846;
+static const double BOUNDS[6] = {-0.65789002, 0.65789002,  -0.65788901,
+                                 0.65789098,  -0.65789002, 0.65789002};
+static const double GRID_STEP = 0.131578;  // one cell of the 10 by 10 grid of each outer face
+static const double PI = 3.14159265358979323846;
 
-Vec3d sub(const Vec3d& a, const Vec3d& b)
+static Vec3d sub(const Vec3d& a, const Vec3d& b)
 {
     return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
 }
 
-Vec3d cross(const Vec3d& a, const Vec3d& b)
+static Vec3d cross(const Vec3d& a, const Vec3d& b)
 {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
-double dot(const Vec3d& a, const Vec3d& b)
+static double dot(const Vec3d& a, const Vec3d& b)
 {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-double length(const Vec3d& a)
+static double length(const Vec3d& a)
 {
     return std::sqrt(dot(a, a));
 }
 
-Vec3d storedNormal(const MeshFile& mesh, int f)
+static Vec3d storedNormal(const MeshFile& mesh, int f)
 {
     const auto& n = mesh.normals[size_t(f)];
     return {n[0], n[1], n[2]};
 }
 
-double centreOf(int axis)
+static double centreOf(int axis)
 {
     return (BOUNDS[2 * axis] + BOUNDS[2 * axis + 1]) / 2;
 }
 
 // -1 or 1 if the point lies in the outer plane on that side of the axis, else 0.
-int outerSide(const Vec3d& p, int axis)
+static int outerSide(const Vec3d& p, int axis)
 {
     if (std::fabs(p[size_t(axis)] - BOUNDS[2 * axis]) < 1e-6)
         return -1;
@@ -57,13 +55,13 @@ int outerSide(const Vec3d& p, int axis)
     return 0;
 }
 
-bool onGrid(double value, int axis)
+static bool onGrid(double value, int axis)
 {
     double cells = (value - BOUNDS[2 * axis]) / GRID_STEP;
     return std::fabs(cells - std::round(cells)) < 1e-4;
 }
 
-bool meshUsable(const MeshFile& mesh)
+static bool meshUsable(const MeshFile& mesh)
 {
     if (!mesh.readOk)
         return false;
@@ -331,5 +329,3 @@ TEST(MeshTexCoords, LieBetweenTheLimits)
             EXPECT_LE(t, 0.9995f) << "vertex " << v;
         }
 }
-
-}  // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +19,7 @@
 
 #include <sys/wait.h>
 
-namespace {
-
-bool indicesInRange(const MeshFile& mesh)
+static bool indicesInRange(const MeshFile& mesh)
 {
     for (const auto& f : mesh.faces)
         for (int32_t i : f)
@@ -29,7 +29,7 @@ bool indicesInRange(const MeshFile& mesh)
 }
 
 // Uses of each directed edge (from, to).
-std::map<std::pair<int, int>, int> directedEdges(const MeshFile& mesh)
+static std::map<std::pair<int, int>, int> directedEdges(const MeshFile& mesh)
 {
     std::map<std::pair<int, int>, int> uses;
     for (const auto& f : mesh.faces)
@@ -121,7 +121,9 @@ TEST(MeshTopology, IsOnePieceOfGenusFive)
 
 TEST(MeshGenerator, RemakesTheCommittedFileByteForByte)
 {
-    std::string path = testing::TempDir() + "mesh_regenerated.bin";
+    std::string folder = testing::TempDir() + "werule-mesh-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    std::string path = folder + "/mesh_regenerated.bin";
     std::string command = std::string(WERULE_GEN_MESH) + " " + path;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream made(path, std::ios::binary),
@@ -132,6 +134,7 @@ TEST(MeshGenerator, RemakesTheCommittedFileByteForByte)
     EXPECT_EQ(madeBytes.size(), MESH_BYTES);
     EXPECT_TRUE(madeBytes == committedBytes) << "run gen-mesh assets/mesh.bin";
     std::remove(path.c_str());
+    rmdir(folder.c_str());
 }
 
 TEST(MeshGenerator, RefusesAMissingOutputName)
@@ -140,5 +143,3 @@ TEST(MeshGenerator, RefusesAMissingOutputName)
     int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
 }
-
-}  // namespace

@@ -3,18 +3,16 @@
 
 #include <cstdio>
 
-namespace {
-
-uint32_t read16(const std::vector<uint8_t>& b, size_t at)
+static uint32_t read16(const std::vector<uint8_t>& b, size_t at)
 {
     return uint32_t(b[at] | (b[at + 1] << 8));
 }
-uint32_t read32(const std::vector<uint8_t>& b, size_t at)
+static uint32_t read32(const std::vector<uint8_t>& b, size_t at)
 {
     return read16(b, at) | (read16(b, at + 2) << 16);
 }
 
-bool fail(std::string* error, const std::string& why)
+static bool fail(std::string* error, const std::string& why)
 {
     *error = why;
     return false;
@@ -22,7 +20,8 @@ bool fail(std::string* error, const std::string& why)
 
 // The packed rows of one pattern, with the per-channel "same as last" state
 // the format keeps.
-bool unpackPattern(const std::vector<uint8_t>& b, size_t at, ItPattern* pattern, std::string* error)
+static bool unpackPattern(const std::vector<uint8_t>& b, size_t at, ItPattern* pattern,
+                          std::string* error)
 {
     if (at + 8 > b.size())
         return fail(error, "pattern header past the end");
@@ -88,8 +87,6 @@ bool unpackPattern(const std::vector<uint8_t>& b, size_t at, ItPattern* pattern,
         return fail(error, "pattern data longer than its rows");
     return true;
 }
-
-}  // namespace
 
 bool readItFile(const std::vector<uint8_t>& b, ItFile* f, std::string* error)
 {

@@ -8,9 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-
-std::vector<uint8_t> readAll(const std::string& path)
+static std::vector<uint8_t> readAll(const std::string& path)
 {
     std::vector<uint8_t> bytes;
     FILE* in = std::fopen(path.c_str(), "rb");
@@ -49,5 +47,3 @@ TEST(MusicGenerator, RefusesAMissingOutputPath)
     command = std::string("'") + WERULE_GEN_MUSIC + "' /nonexistent-dir/music.it >/dev/null 2>&1";
     EXPECT_NE(std::system(command.c_str()), 0);
 }
-
-}  // namespace

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-namespace {
+static constexpr int RATE = 44100;
+static constexpr int CHUNK = 32;                 // frames per read: position resolution 0.7 ms
+static constexpr double RENDER_SECONDS = 152.0;  // past the end, into the second pass
+static const int FLASH_ORDERS[7] = {15, 17, 21, 23, 25, 27, 29};
 
-constexpr int RATE = 44100;
-constexpr int CHUNK = 32;                 // frames per read: position resolution 0.7 ms
-constexpr double RENDER_SECONDS = 152.0;  // past the end, into the second pass
-const int FLASH_ORDERS[7] = {15, 17, 21, 23, 25, 27, 29};
+namespace {
 
 // What libopenmpt logged or reported while loading.
 struct LoadMessages {
@@ -26,18 +26,20 @@ struct LoadMessages {
     std::vector<int> errors;
 };
 
-void recordLog(const char* message, void* user)
+}  // namespace
+
+static void recordLog(const char* message, void* user)
 {
     static_cast<LoadMessages*>(user)->log.push_back(message ? message : "");
 }
 
-int recordError(int error, void* user)
+static int recordError(int error, void* user)
 {
     static_cast<LoadMessages*>(user)->errors.push_back(error);
     return OPENMPT_ERROR_FUNC_RESULT_NONE;
 }
 
-openmpt_module* loadModule(const std::vector<uint8_t>& bytes, LoadMessages* messages)
+static openmpt_module* loadModule(const std::vector<uint8_t>& bytes, LoadMessages* messages)
 {
     int error = 0;
     const char* errorMessage = nullptr;
@@ -49,13 +51,15 @@ openmpt_module* loadModule(const std::vector<uint8_t>& bytes, LoadMessages* mess
     return module;
 }
 
-std::string metadata(openmpt_module* module, const char* key)
+static std::string metadata(openmpt_module* module, const char* key)
 {
     const char* value = openmpt_module_get_metadata(module, key);
     std::string text = value ? value : "";
     openmpt_free_string(value);
     return text;
 }
+
+namespace {
 
 // One visit of a row during the render: where it starts and what it holds.
 struct RowVisit {
@@ -77,10 +81,12 @@ struct Render {
     int firstPassVisits = 0;  // visits before the loop back to order 0
 };
 
-Render render;
-ItFile file;
+}  // namespace
 
-void renderModule()
+static Render render;
+static ItFile file;
+
+static void renderModule()
 {
     std::vector<uint8_t> bytes = readCommittedModule();
     std::string error;
@@ -139,6 +145,8 @@ void renderModule()
     openmpt_module_destroy(module);
 }
 
+namespace {
+
 class MusicPlayback : public ::testing::Test {
   protected:
     static void SetUpTestSuite()
@@ -148,8 +156,10 @@ class MusicPlayback : public ::testing::Test {
     }
 };
 
+}  // namespace
+
 // Seconds from the start at which the first pass reaches (order, row); -1 if never.
-double secondsAt(int order, int row)
+static double secondsAt(int order, int row)
 {
     for (int i = 0; i < render.firstPassVisits; i++)
         if (render.visits[size_t(i)].order == order && render.visits[size_t(i)].row == row)
@@ -159,7 +169,7 @@ double secondsAt(int order, int row)
 
 // Nominal seconds to (order, row): the rows played before it at
 // speed * 2.5 / tempo seconds a row.
-double nominalSecondsAt(int order, int row)
+static double nominalSecondsAt(int order, int row)
 {
     int rows = row;
     for (int o = 0; o < order; o++)
@@ -167,7 +177,7 @@ double nominalSecondsAt(int order, int row)
     return rows * file.speed * 2.5 / file.tempo;
 }
 
-double rmsDecibels(double sumSquares, long frames)
+static double rmsDecibels(double sumSquares, long frames)
 {
     return frames > 0 ? 10.0 * std::log10(sumSquares / (2.0 * double(frames)) + 1e-20) : -200.0;
 }
@@ -331,5 +341,3 @@ TEST_F(MusicPlayback, FlashRowsAreAccentsOverTheRowsBefore)
             << "order " << order << ": the accents are not its loudest moment";
     }
 }
-
-}  // namespace

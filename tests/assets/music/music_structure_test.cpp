@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // Order entries in playing order, the end marker excluded.
-const int ORDERS[30] = {0,  1,  2,  3, 4, 5,  6,  7,  7,  8,  8,  7,  9,  10, 11,
-                        12, 11, 12, 3, 4, 11, 12, 11, 12, 11, 12, 11, 12, 3,  13};
-const int FLASH_ORDERS[7] = {15, 17, 21, 23, 25, 27, 29};
+static const int ORDERS[30] = {0,  1,  2,  3, 4, 5,  6,  7,  7,  8,  8,  7,  9,  10, 11,
+                               12, 11, 12, 3, 4, 11, 12, 11, 12, 11, 12, 11, 12, 3,  13};
+static const int FLASH_ORDERS[7] = {15, 17, 21, 23, 25, 27, 29};
+
+namespace {
 
 class MusicFile : public ::testing::Test {
   protected:
@@ -22,6 +22,9 @@ class MusicFile : public ::testing::Test {
     static bool readOk;
     static std::string readError;
 };
+
+}  // namespace
+
 ItFile MusicFile::file;
 bool MusicFile::readOk;
 std::string MusicFile::readError;
@@ -174,5 +177,3 @@ TEST_F(MusicFile, NotesUseExistingInstruments)
             }
     }
 }
-
-}  // namespace

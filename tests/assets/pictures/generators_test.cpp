@@ -8,9 +8,9 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
+static const std::string ASSETS = WERULE_ASSETS_DIR;
 
-const std::string ASSETS = WERULE_ASSETS_DIR;
+namespace {
 
 // A fresh folder under the system's temporary folder, removed at the end.
 struct TempFolder {
@@ -28,7 +28,9 @@ struct TempFolder {
     }
 };
 
-int run(const std::string& command)
+}  // namespace
+
+static int run(const std::string& command)
 {
     return std::system((command + " > /dev/null").c_str());
 }
@@ -104,5 +106,3 @@ TEST(Font, IsLiberationSansBoldUnmodifiedWithItsLicence)
         GTEST_SKIP() << "fonts-liberation2 is not installed";
     EXPECT_TRUE(font == packaged);
 }
-
-}  // namespace

@@ -7,18 +7,18 @@
 #include <cmath>
 #include <functional>
 
-namespace {
+static const int SIDE = 256;
 
-const int SIDE = 256;
-
-bool isKeyGrey(Rgb p)
+static bool isKeyGrey(Rgb p)
 {
     return p.r == 231 && p.g == 231 && p.b == 231;
 }
-bool isBlack(Rgb p)
+static bool isBlack(Rgb p)
 {
     return p.r == 0 && p.g == 0 && p.b == 0;
 }
+
+namespace {
 
 // A run of file rows in which some pixel passes a test.
 struct Band {
@@ -29,8 +29,10 @@ struct Band {
     }
 };
 
-std::vector<Band> rowBands(const PngFacts& facts, int left, int right,
-                           const std::function<bool(Rgb)>& marked)
+}  // namespace
+
+static std::vector<Band> rowBands(const PngFacts& facts, int left, int right,
+                                  const std::function<bool(Rgb)>& marked)
 {
     std::vector<Band> bands;
     bool open = false;
@@ -48,7 +50,7 @@ std::vector<Band> rowBands(const PngFacts& facts, int left, int right,
 }
 
 // The band with the most rows; among equals the first.
-size_t tallestBand(const std::vector<Band>& bands)
+static size_t tallestBand(const std::vector<Band>& bands)
 {
     size_t best = 0;
     for (size_t i = 1; i < bands.size(); ++i)
@@ -57,12 +59,16 @@ size_t tallestBand(const std::vector<Band>& bands)
     return best;
 }
 
+namespace {
+
 // The logo's outer box: everything that is not key grey.
 struct Box {
     int left, top, right, bottom;  // inclusive
 };
 
-Box outerBox(const PngFacts& facts)
+}  // namespace
+
+static Box outerBox(const PngFacts& facts)
 {
     Box box = {SIDE, SIDE, -1, -1};
     for (int y = 0; y < SIDE; ++y)
@@ -214,7 +220,11 @@ TEST(BackdropPicture, IsDarkBlueAndCloudy)
     EXPECT_GT(spread, 12.0) << "clouds, not a flat colour";
 }
 
+namespace {
+
 class TextPanel : public testing::TestWithParam<const char*> {};
+
+}  // namespace
 
 TEST_P(TextPanel, BlueWhiteTextOnExactBlack)
 {
@@ -281,5 +291,3 @@ TEST(PhotoPicture, PortraitOnWhiteStoredUpsideDown)
     }
     EXPECT_GT(colours, 300);
 }
-
-}  // namespace

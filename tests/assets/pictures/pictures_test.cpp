@@ -39,6 +39,8 @@ namespace {
 
 class PictureFormat : public testing::TestWithParam<PictureEntry> {};
 
+}  // namespace
+
 TEST_P(PictureFormat, HeaderIs256By256EightBitRgbNotInterlaced)
 {
     const PngFacts& facts = pictureFacts(GetParam().file);
@@ -124,5 +126,3 @@ TEST(PictureSet, UsesFixedAndDynamicDeflateBlocksButNoStoredBlock)
     EXPECT_TRUE(bothInOneStream)
         << "a decoder must also switch code kinds between blocks of one stream";
 }
-
-}  // namespace

@@ -23,14 +23,12 @@ std::vector<uint8_t> readWholeFile(const std::string& path)
     return bytes;
 }
 
-namespace {
-
-uint32_t bigEndian32(const uint8_t* p)
+static uint32_t bigEndian32(const uint8_t* p)
 {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
 
-void walkChunks(const std::vector<uint8_t>& file, PngFacts& facts)
+static void walkChunks(const std::vector<uint8_t>& file, PngFacts& facts)
 {
     static const uint8_t SIGNATURE[8] = {137, 80, 78, 71, 13, 10, 26, 10};
     if (file.size() < 8 || std::memcmp(file.data(), SIGNATURE, 8) != 0)
@@ -78,6 +76,8 @@ void walkChunks(const std::vector<uint8_t>& file, PngFacts& facts)
     facts.idatConsecutive = facts.idatCount > 0 && !idatRunBroken;
 }
 
+namespace {
+
 // Reads bits of a deflate stream, least significant bit of each byte first.
 struct BitReader {
     const uint8_t* data;
@@ -86,7 +86,9 @@ struct BitReader {
     int bit;
 };
 
-int readBit(BitReader& reader)
+}  // namespace
+
+static int readBit(BitReader& reader)
 {
     if (reader.byte >= reader.size)
         return -1;
@@ -101,7 +103,7 @@ int readBit(BitReader& reader)
 // Inflates the zlib stream with Z_BLOCK, which returns at every block
 // boundary; there the next block's 3 header bits (BFINAL, then BTYPE) are
 // read directly from the stream, starting after the bits zlib left unused.
-void inflateByBlocks(PngFacts& facts)
+static void inflateByBlocks(PngFacts& facts)
 {
     const std::vector<uint8_t>& in = facts.zlibData;
     if (in.empty())
@@ -141,13 +143,17 @@ void inflateByBlocks(PngFacts& facts)
     inflateEnd(&stream);
 }
 
+namespace {
+
 struct MemoryInput {
     const uint8_t* data;
     size_t size;
     size_t at;
 };
 
-void readFromMemory(png_structp png, png_bytep out, png_size_t length)
+}  // namespace
+
+static void readFromMemory(png_structp png, png_bytep out, png_size_t length)
 {
     MemoryInput* input = static_cast<MemoryInput*>(png_get_io_ptr(png));
     if (length > input->size - input->at)
@@ -157,7 +163,7 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t length)
 }
 
 // libpng's own decode, with no transformation asked for: the file's bytes.
-void decodeWithLibpng(const std::vector<uint8_t>& file, PngFacts& facts)
+static void decodeWithLibpng(const std::vector<uint8_t>& file, PngFacts& facts)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -188,8 +194,6 @@ void decodeWithLibpng(const std::vector<uint8_t>& file, PngFacts& facts)
     png_destroy_read_struct(&png, &info, nullptr);
     facts.pixelsOk = true;
 }
-
-}  // namespace
 
 PngFacts examinePng(const std::string& path)
 {

@@ -9,12 +9,10 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-
 // Pictures that drive the row filter choice different ways: noise (None),
 // horizontal ramps (Sub), vertical ramps (Up), smooth 2-D fields (Average
 // and Paeth).
-std::vector<uint8_t> testPicture(int width, int height, int kind)
+static std::vector<uint8_t> testPicture(int width, int height, int kind)
 {
     std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
     uint32_t state = 12345u + uint32_t(kind);
@@ -34,7 +32,7 @@ std::vector<uint8_t> testPicture(int width, int height, int kind)
     return rgb;
 }
 
-PngSettings plainSettings(int chunks)
+static PngSettings plainSettings(int chunks)
 {
     return {.idatChunks = chunks,
             .fixedCodes = false,
@@ -44,7 +42,7 @@ PngSettings plainSettings(int chunks)
             .gammaChunks = false};
 }
 
-std::string temporaryPath()
+static std::string temporaryPath()
 {
     char pattern[] = "/tmp/werule-pngwriter-XXXXXX";
     int fd = mkstemp(pattern);
@@ -129,5 +127,3 @@ TEST(PngWriter, RefusesImpossibleRequests)
     EXPECT_FALSE(pngWrite("/nonexistent-folder/x.png", rgb.data(), 4, 4, plainSettings(1)));
     std::remove(path.c_str());
 }
-
-}  // namespace

@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
 enum { FREQUENCY = 44100, WATCH_MS = 8000 };
+
+namespace {
 
 class LiveSound : public ::testing::Test {
   protected:
@@ -38,6 +38,9 @@ class LiveSound : public ::testing::Test {
     static uint32_t positionBeforePlay;
     static Clock::time_point playedAt;
 };
+
+}  // namespace
+
 bool LiveSound::initialised;
 bool LiveSound::played;
 uint32_t LiveSound::music;
@@ -69,7 +72,7 @@ TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow)
 {
     std::vector<uint32_t> offline(WATCH_MS + 1000);
     ASSERT_TRUE(platMusicScanPositions(assetMusicIt, assetMusicItSize, FREQUENCY, 1, offline.data(),
-                                       (int)offline.size()));
+                                       static_cast<int>(offline.size())));
     std::vector<double> errorsMs;
     uint32_t last = platMusicPosition(music);
     std::ptrdiff_t lastIndex = -1;
@@ -85,7 +88,7 @@ TEST_F(LiveSound, PositionFollowsTheOfflineRenderRowByRow)
                 << std::hex << "position " << now << " came back";
             lastIndex = found - offline.begin();
             // offline[k] is heard k + 1 ms after the start
-            errorsMs.push_back(atMs - (double)(found - offline.begin() + 1));
+            errorsMs.push_back(atMs - static_cast<double>(found - offline.begin() + 1));
             last = now;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -124,13 +127,11 @@ TEST_F(LiveSound, DiskDriverOutputIsNotSilent)
     std::vector<int16_t> samples(FREQUENCY * 2 * 2);  // the first two seconds
     size_t got = fread(samples.data(), sizeof(int16_t), samples.size(), file);
     fclose(file);
-    ASSERT_GT(got, (size_t)FREQUENCY * 2) << "less than a second written";
+    ASSERT_GT(got, static_cast<size_t>(FREQUENCY) * 2) << "less than a second written";
     double energy = 0;
     for (size_t i = 0; i < got; i++)
-        energy += (double)samples[i] * samples[i];
-    double rms = std::sqrt(energy / (double)got);
+        energy += static_cast<double>(samples[i]) * samples[i];
+    double rms = std::sqrt(energy / static_cast<double>(got));
     printf("disk output: %zu samples, rms %.1f\n", got, rms);
     EXPECT_GT(rms, 100.0);
 }
-
-}  // namespace

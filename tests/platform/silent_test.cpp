@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-const unsigned char NOT_A_MODULE[64] = {'I', 'M', 'P', 'M'};
+static const unsigned char NOT_A_MODULE[64] = {'I', 'M', 'P', 'M'};
 
 TEST(SilentSound, ModuleLoadsButNeitherPlaysNorHasAPosition)
 {
@@ -36,5 +34,3 @@ TEST(SilentSound, LoadingAgainReplacesTheModuleAndItsHandle)
     EXPECT_NE(first, second);
     EXPECT_FALSE(platMusicPlay(first, 0));
 }
-
-}  // namespace

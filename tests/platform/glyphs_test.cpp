@@ -13,10 +13,10 @@
 #include "assets/assets.h"
 #include "platform/platform.h"
 
-namespace {
+static const int PIXELS_PER_EM = 160;
+static const int MAX_TRIANGLES = 16384;
 
-const int PIXELS_PER_EM = 160;
-const int MAX_TRIANGLES = 16384;
+namespace {
 
 struct FontFixture : public ::testing::Test {
     FT_Library library = nullptr;
@@ -42,7 +42,9 @@ struct Coverage {
     std::vector<uint8_t> grey;  // row 0 at the top
 };
 
-Coverage rasterise(FT_Library library, FT_Face face, int code)
+}  // namespace
+
+static Coverage rasterise(FT_Library library, FT_Face face, int code)
 {
     Coverage coverage;
     const FT_UInt index = FT_Get_Char_Index(face, code);
@@ -187,5 +189,3 @@ TEST_F(FontFixture, EmHeightIsOneAndMetricsFollowTheFont)
     EXPECT_EQ(platGlyphTriangles(junk, sizeof junk, 'H', corners.data(), MAX_TRIANGLES, &metrics),
               -1);
 }
-
-}  // namespace

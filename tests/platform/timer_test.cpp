@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <thread>
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
 enum { TICKS = 200, PERIOD_MS = 20 };  // 4 seconds
+
+namespace {
 
 // One test's record of its timer's ticks, written by the timer thread.
 struct TickLog {
@@ -27,10 +27,12 @@ struct TickLog {
     int slowMs = 0;
 };
 
-TickLog steadyLog;
-TickLog slowLog;
+}  // namespace
 
-void record(TickLog& log)
+static TickLog steadyLog;
+static TickLog slowLog;
+
+static void record(TickLog& log)
 {
     int index = log.count.load(std::memory_order_relaxed);
     if (index >= TICKS)
@@ -45,16 +47,16 @@ void record(TickLog& log)
     log.count.store(index + 1);
 }
 
-void steadyTick()
+static void steadyTick()
 {
     record(steadyLog);
 }
-void slowTickCallback()
+static void slowTickCallback()
 {
     record(slowLog);
 }
 
-void waitFor(TickLog& log)
+static void waitFor(TickLog& log)
 {
     auto until = Clock::now() + std::chrono::milliseconds(TICKS * PERIOD_MS * 2 + 2000);
     while (log.count.load() < TICKS && Clock::now() < until)
@@ -78,12 +80,13 @@ TEST(PeriodicTimer, TicksEveryTwentyMillisecondsWithoutOverlap)
     int64_t first = steadyLog.atUs[0].load();
     for (int i = 1; i < TICKS; i++) {
         double interval =
-            (double)(steadyLog.atUs[i].load() - steadyLog.atUs[i - 1].load()) / 1000.0;
+            static_cast<double>(steadyLog.atUs[i].load() - steadyLog.atUs[i - 1].load()) / 1000.0;
         sum += interval;
         sumSquares += interval * interval;
         shortest = std::fmin(shortest, interval);
         longest = std::fmax(longest, interval);
-        double late = (double)(steadyLog.atUs[i].load() - first) / 1000.0 - i * PERIOD_MS;
+        double late =
+            static_cast<double>(steadyLog.atUs[i].load() - first) / 1000.0 - i * PERIOD_MS;
         lateMost = std::fmax(lateMost, std::fabs(late));
     }
     double mean = sum / (TICKS - 1);
@@ -114,10 +117,9 @@ TEST(PeriodicTimer, LongTickNeitherOverlapsNorShiftsLaterDeadlines)
     double leastLate = 1e9;
     for (int i = TICKS - 50; i < TICKS; i++)
         leastLate =
-            std::fmin(leastLate, (double)(slowLog.atUs[i].load() - first) / 1000.0 - i * PERIOD_MS);
+            std::fmin(leastLate,
+                      static_cast<double>(slowLog.atUs[i].load() - first) / 1000.0 - i * PERIOD_MS);
     printf("after a 50 ms tick: the least late of the last 50 ticks is %.3f ms off the grid\n",
            leastLate);
     EXPECT_LT(std::fabs(leastLate), 10.0);
 }
-
-}  // namespace

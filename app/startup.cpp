@@ -1,0 +1,30 @@
+#include "app/startup.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "image/textures.h"
+#include "scene/mesh.h"
+#include "scene/stars.h"
+#include "scene/text.h"
+#include "show/cues.h"
+#include "show/music.h"
+
+void prepareShow(unsigned seed)
+{
+    createOutlineFont();
+    srand(seed);
+    buildTextureSet();
+    setupSphereMap();
+    scatterStars();
+    initMesh();
+    computeVertexNormals(0);
+}
+
+void startShow()
+{
+    prepareShow(static_cast<unsigned>(time(nullptr)));
+    startMusicOutput();
+    startCueTimer();
+    playMusic();
+}

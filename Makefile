@@ -1,16 +1,18 @@
-# The two commands of the README:
-#   make run    builds and runs the intro
-#   make test   builds everything and runs every test
-# Both install missing Debian packages first (tools/install-deps.sh).
+# The commands of the README:
+#   make run      builds and runs the intro
+#   make test     builds everything and runs every test
+#   make windows  cross-builds build-win/werule.exe with MinGW-w64
+# Each installs missing Debian packages first (tools/install-deps.sh).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja -DWERULE_WERROR=ON
 
-.PHONY: all run test deps configure build bench clean
+.PHONY: all run test deps configure build bench clean windows
 
 all: build
 
@@ -21,7 +23,8 @@ configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DWERULE_ASAN_DIR=$(abspath $(ASAN_BUILD)) \
 	    -DWERULE_TSAN_DIR=$(abspath $(TSAN_BUILD)) \
-	    -DWERULE_FUZZ_DIR=$(abspath $(FUZZ_BUILD))
+	    -DWERULE_FUZZ_DIR=$(abspath $(FUZZ_BUILD)) \
+	    -DWERULE_WIN_DIR=$(abspath $(WIN_BUILD))
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -43,11 +46,18 @@ sanitizers: deps
 	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERULE_FUZZ=ON -DWERULE_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target werule-fuzz-targets
 
-test: build sanitizers
+# The Windows executable, cross-built; the main tree's tests run it under
+# Wine.
+windows: deps
+	cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake)
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test: build sanitizers windows
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
 
 bench: build
 	tools/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

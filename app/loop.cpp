@@ -31,7 +31,7 @@ int runMainLoop()
                 quitRequested.store(1, std::memory_order_relaxed);
                 return static_cast<int>(message.wParam);
             }
-            windowProc(&message);
+            platDispatchMessage(&message);
             escapePressed = escapePressed || isEscapePress(message);
             continue;
         }

@@ -4,7 +4,7 @@
 // outline font and all drawing. The cue timer's thread runs the tick: it
 // writes showTime, flashLevel and the stars' depths, and may set
 // quitRequested. SDL's audio thread alone touches the playing module and
-// publishes its position (inside platform/sound.cpp).
+// publishes its position (inside platform/sdl/sound.cpp).
 //
 // Every value that crosses threads is a std::atomic used with relaxed
 // ordering: each is written with one whole store and read with one whole

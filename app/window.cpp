@@ -31,7 +31,7 @@ bool openWindow(const char* title, int width, int height, int bits, uint8_t full
         pixelFormatColourBits = bits;
     }
 
-    if (!platStartVideo()) {
+    if (!platStartVideo(windowProc)) {
         fail("Failed To Register The Window Class.", "ERROR");
         return false;
     }

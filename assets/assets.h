@@ -20,6 +20,6 @@ WERULE_ASSET(assetPhotoPng);
 WERULE_ASSET(assetMusicIt);      // Impulse Tracker module
 WERULE_ASSET(assetMeshBin);      // vertices, faces, face normals, texture coordinates
 WERULE_ASSET(assetScrollerTxt);  // one line of printable ASCII, no newline
-WERULE_ASSET(assetFontTtf);      // Liberation Sans Bold
+WERULE_ASSET(assetFontTtf);      // Liberation Sans Bold; empty where the system gives the font
 
 #undef WERULE_ASSET

@@ -3,6 +3,13 @@
 // OpenGL context management, libopenmpt, FreeType and threads only through
 // these; no other folder but app/ includes an SDL header.
 //
+// Two backends, one per build: sdl/ (Linux: SDL2, libopenmpt, FreeType,
+// std::thread) and win32/ (Windows: USER, GDI, WGL, the multimedia timer).
+// File names below are those of sdl/; win32/ has a file of the same name
+// for the display, the sound, the timer and the font. The Windows build
+// has no sound output yet, and the functions marked "Linux only" (for the
+// tools and tests, which are Linux programs) exist only in sdl/.
+//
 // Conventions, stated once:
 // - Every function is named plat*; constants PLAT_*.
 // - Results: functions that can fail return true on success (or a non-zero
@@ -23,9 +30,13 @@
 // display.cpp: SDL2 video. Each function stands for one step of opening or
 // closing the window, in the order the window code calls them.
 
-// Starts the video subsystem on a real display (X11 or Wayland); refuses
-// SDL's invisible fallback drivers. Stands for registering the window class.
-bool platStartVideo();
+// Starts the video subsystem on a real display and registers the window
+// procedure that every message of the window goes to, whether the loop
+// dispatches it or the system sends it while a window call runs. SDL:
+// refuses SDL's invisible fallback drivers; Windows: registers the class.
+struct PlatMessage;
+typedef long (*PlatWindowProcedure)(const PlatMessage* message);
+bool platStartVideo(PlatWindowProcedure procedure);
 // Stops the video subsystem. Stands for unregistering the window class.
 bool platStopVideo();
 
@@ -102,6 +113,10 @@ struct PlatMessage {
 };
 // Takes at most one waiting message without blocking; false when none.
 bool platPeekMessage(PlatMessage* message);
+// Hands the message platPeekMessage just took to the window procedure
+// (on Windows through TranslateMessage and DispatchMessageA); returns the
+// procedure's result.
+long platDispatchMessage(const PlatMessage* message);
 // Queues PLAT_MSG_QUIT with exitCode, taken by a later platPeekMessage.
 void platPostQuitMessage(int exitCode);
 // Default handling of a message the window procedure does not take: Alt+F4
@@ -136,8 +151,8 @@ uint32_t platMusicPosition(uint32_t music);
 // Time from a render to its first frame being heard, as the position above
 // allows for it, in microseconds; -1 when no device is open.
 int platSoundLatencyUs();
-// soundscan.cpp: renders the module offline (no device, looping, from order
-// 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
+// Linux only. soundscan.cpp: renders the module offline (no device,
+// looping, from order 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
 // ... count stepMs after the start in positions[0 .. count-1]; false when
 // the module does not load. Any thread, one scan at a time.
 bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
@@ -158,11 +173,12 @@ bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64
 bool platStartPeriodicTimer(int periodMs, void (*callback)());
 
 // ----------------------------------------------------------- outline font
-// font.cpp: FreeType + the GLU tessellator. Builds one display list per
-// character code first .. first+count-1 at listBase + code, each drawing the
-// glyph as flat counter-clockwise triangles in z = 0 (em height 1) and then
-// moving the pen by its advance; fills metrics[code - first]. Needs a current
-// GL context.
+// font.cpp: FreeType + the GLU tessellator (on Windows: the system's bold
+// Arial through wglUseFontOutlinesA; the font bytes are not read). Builds
+// one display list per character code first .. first+count-1 at
+// listBase + code, each drawing the glyph as flat counter-clockwise
+// triangles in z = 0 (em height 1) and then moving the pen by its advance;
+// fills metrics[code - first]. Needs a current GL context.
 struct PlatGlyphMetrics {
     float blackBoxX, blackBoxY;  // size of the glyph's bounding box, em units
     float originX, originY;      // top-left of the box relative to the pen
@@ -170,15 +186,15 @@ struct PlatGlyphMetrics {
 };
 bool platBuildOutlineFont(const unsigned char* fontData, size_t fontSize, int first, int count,
                           unsigned listBase, PlatGlyphMetrics* metrics);
-// The triangles of one character code as the font build makes them, for
-// checks: up to maxTriangles triangles as (x, y) corner pairs in em units
-// into corners, and the glyph's metrics. Returns the number written, or -1
+// Linux only. The triangles of one character code as the font build makes
+// them, for checks: up to maxTriangles triangles as (x, y) corner pairs in
+// em units into corners, and the glyph's metrics. Returns the number written, or -1
 // when the font cannot be read. Needs no GL context.
 int platGlyphTriangles(const unsigned char* fontData, size_t fontSize, int code, float* corners,
                        int maxTriangles, PlatGlyphMetrics* metrics);
 
 // --------------------------------------------------------------- offscreen
-// For tools: a GL context with a width by height drawable and no window on
-// any screen (SDL's offscreen driver over EGL).
+// Linux only, for tools: a GL context with a width by height drawable and
+// no window on any screen (SDL's offscreen driver over EGL).
 bool platOpenOffscreen(int width, int height);
 void platCloseOffscreen();

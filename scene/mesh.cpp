@@ -1,6 +1,7 @@
 #include "scene/mesh.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 #include <cstdlib>

@@ -26,8 +26,9 @@ static bool step(FakeStep which, const std::string& call)
            fake.failingSteps.end();
 }
 
-bool platStartVideo()
+bool platStartVideo(PlatWindowProcedure procedure)
 {
+    fake.procedure = procedure;
     return step(FAKE_START_VIDEO, "startVideo");
 }
 bool platStopVideo()
@@ -134,6 +135,11 @@ bool platPeekMessage(PlatMessage* message)
     ++fake.emptyPolls;
     ++fake.emptyPollsSinceLast;
     return false;
+}
+
+long platDispatchMessage(const PlatMessage* message)
+{
+    return fake.procedure != nullptr ? fake.procedure(message) : 0;
 }
 
 void platPostQuitMessage(int exitCode)

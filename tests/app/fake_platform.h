@@ -55,9 +55,10 @@ struct FakePlatform {
     int swaps = 0;
     bool quitPosted = false;
     int quitCode = -1;
-    std::vector<long> defaultHandled;   // types passed to default handling
-    int timerPeriodMs = 0;              // the periodic timer asked for
-    void (*timerCallback)() = nullptr;  // never called by the fake
+    std::vector<long> defaultHandled;         // types passed to default handling
+    int timerPeriodMs = 0;                    // the periodic timer asked for
+    void (*timerCallback)() = nullptr;        // never called by the fake
+    PlatWindowProcedure procedure = nullptr;  // as given to platStartVideo
 };
 extern FakePlatform fake;
 

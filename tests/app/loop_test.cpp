@@ -8,6 +8,7 @@
 #include "app/loop.h"
 #include "app/shared.h"
 #include "app/view.h"
+#include "app/window.h"
 #include "tests/app/fake_platform.h"
 
 // The loop draws through drawFrame; here it only counts and may act.
@@ -34,6 +35,7 @@ class MainLoop : public ::testing::Test {
     void SetUp() override
     {
         fakeReset();
+        fake.procedure = windowProc;  // as openWindow registers it
         windowActive = 1;
         memset(keyDown, 0, sizeof keyDown);
         quitRequested.store(0);

@@ -44,6 +44,7 @@ TEST_F(OpenWindow, FullscreenSuccessRunsEveryStepInOrder)
     EXPECT_EQ(fake.calls, expected);
     EXPECT_TRUE(fake.boxes.empty());
     EXPECT_EQ(fullscreen, 1);
+    EXPECT_EQ(fake.procedure, &windowProc) << "messages the system sends must reach windowProc";
 }
 
 TEST_F(OpenWindow, NoFullscreenModeAsksAndYesGivesAWindow)

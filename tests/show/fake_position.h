@@ -1,5 +1,5 @@
 // A scripted stand-in for the live music position, linked into unit tests
-// in place of platform/sound.cpp's platMusicPosition.
+// in place of platform/sdl/sound.cpp's platMusicPosition.
 #pragma once
 
 #include <cstdint>

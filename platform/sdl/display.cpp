@@ -18,6 +18,9 @@ static bool modeFound;                 // requestedMode is valid
 static int chosenDepthBits;            // depth buffer of the window's GL format; 0: none
 static int chosenColourBits;           // colour bits of that format (per pixel)
 
+// Where dispatched messages go: the procedure platStartVideo was given.
+static PlatWindowProcedure windowProcedure;
+
 // Messages the layer makes itself (a posted quit, a close asked for by
 // Alt+F4, the size that follows a restore), taken before SDL's queue is
 // polled again. Quit is held apart: it is taken only when nothing else waits.
@@ -42,8 +45,9 @@ static void explainNoDisplay(const char* detail)
             x11 != nullptr ? x11 : "unset", wayland != nullptr ? wayland : "unset", detail);
 }
 
-bool platStartVideo()
+bool platStartVideo(PlatWindowProcedure procedure)
 {
+    windowProcedure = procedure;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         explainNoDisplay(SDL_GetError());
         return false;
@@ -347,6 +351,13 @@ bool platPeekMessage(PlatMessage* message)
         return true;
     }
     return false;
+}
+
+// SDL sends nothing while a window call runs: every message comes through
+// the loop, and this hands it on.
+long platDispatchMessage(const PlatMessage* message)
+{
+    return windowProcedure != nullptr ? windowProcedure(message) : 0;
 }
 
 void platPostQuitMessage(int exitCode)

@@ -1,0 +1,264 @@
+#!/bin/sh
+# The Windows build's werule.exe under Wine on a private Xvfb display.
+#   wine_e2e.sh PROBE WERULE_EXE PREFIX CASE
+# PREFIX is the Wine prefix the tests share (made by the first test, about
+# 10 s); the tests take turns with it. CASE:
+#   fullscreen  800x600x24 screen: the fullscreen path, an 800x600 window
+#               ":: We rule ::" at (0,0), top and bottom 100 rows black,
+#               the band showing the scene; Esc held ends it with 0
+#   close       the same window asked to close ends the intro with 0
+#   yes         1024x768x24 screen: the Yes/No box; Return (Yes) gives the
+#               captioned window, its 800x600 client area at the screen's
+#               corner below the caption, the display mode untouched
+#   no          1024x768x24 screen: 'n' (No) shows a second box; exit 1
+#   imports     no display: the file is a GUI program that imports system
+#               DLLs only and holds one icon group, number 102
+#   layer       WERULE_EXE is test-platform-win32.exe: it must pass
+set -u
+
+probe=$1
+exe=$2
+prefix=$3
+case_name=$4
+[ -f "$exe" ] || { echo "no $exe (make windows builds it): skipped"; exit 77; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/werule-wine.XXXXXX")
+xvfb_pid=
+show_pid=
+cleanup() {
+    [ -n "$show_pid" ] && kill -9 "$show_pid" 2>/dev/null
+    # The prefix's server and its helper processes, started by this test.
+    [ -n "$xvfb_pid" ] && WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
+    [ -n "$xvfb_pid" ] && stop_xvfb
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- wine's output:"; cat "$work/show.log" 2>/dev/null
+    exit 1
+}
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+if [ "$case_name" = imports ]; then
+    objdump=x86_64-w64-mingw32-objdump
+    command -v "$objdump" >/dev/null || { echo "no $objdump: skipped"; exit 77; }
+    "$objdump" -p "$exe" >"$work/headers" || fail "objdump cannot read $exe"
+    grep -q 'Subsystem.*(Windows GUI)' "$work/headers" || fail "not a GUI program"
+    dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers" | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+    echo "imports: $dlls"
+    [ -n "$dlls" ] || fail "no import list"
+    for dll in $dlls; do
+        case "$dll" in
+        kernel32.dll|user32.dll|gdi32.dll|opengl32.dll|glu32.dll|winmm.dll|msvcrt.dll) ;;
+        *) fail "imports $dll, which Windows does not ship" ;;
+        esac
+    done
+    # Resource types: 3 icon images, 14 icon groups; the group's id 102 (0x66).
+    sed -n '/Resource Directory section/,/Resources start/p' "$work/headers" >"$work/rsrc"
+    awk '
+        /^[0-9a-f]+    Name Table:/ && !/Num Names: 0,/ { named = 1 }
+        /^[0-9a-f]+   Entry:/ { type = $4 }
+        /^[0-9a-f]+     Entry:/ { count[type]++; if (type == "0x00000e,") group = $4 }
+        END {
+            printf "icon images %d, icon groups %d, group id %s named entries %d\n",
+                count["0x000003,"], count["0x00000e,"], group, named
+            exit !(named == 0 && count["0x000003,"] == 3 && count["0x00000e,"] == 1 &&
+                   group == "0x000066,")
+        }' "$work/rsrc" || fail "the resources are not one icon group of three images numbered 102"
+    echo "size: $(wc -c <"$exe") bytes"
+    echo "PASS: $case_name"
+    exit 0
+fi
+
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+[ -x "$wine" ] || { echo "no Wine: skipped"; exit 77; }
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+. "$(dirname "$0")/xvfb.sh"
+
+make_prefix() {
+    [ -f "$prefix/system.reg" ] && return
+    mkdir -p "$prefix"
+    start=$(now_ms)
+    "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(cat "$work/wineboot.log")"
+    "$wineserver" -w
+    echo "new Wine prefix in $(( $(now_ms) - start )) ms"
+}
+
+start_show() {
+    "$wine" "$exe" >"$work/show.log" 2>&1 &
+    show_pid=$!
+}
+
+# Waits up to $1 tenths of a second for the intro to end; sets status.
+wait_end() {
+    i=0
+    while kill -0 "$show_pid" 2>/dev/null; do
+        i=$((i + 1)); [ "$i" -gt "$1" ] && return 1
+        sleep 0.1
+    done
+    wait "$show_pid"
+    status=$?
+    show_pid=
+    return 0
+}
+
+# Waits up to 30 s for the intro's window; sets window_id and geometry.
+wait_window() {
+    i=0
+    while ! found=$("$probe" find ":: We rule ::"); do
+        i=$((i + 1)); [ $i -gt 300 ] && fail "no window titled ':: We rule ::'"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its window appeared"
+        sleep 0.1
+    done
+    window_id=${found%% *}
+    geometry=${found#* }
+}
+
+# Waits up to 30 s for a message box: Wine's own top-level window of the
+# program's class with no name; sets box.
+wait_box() {
+    box=
+    i=0
+    while [ -z "$box" ]; do
+        i=$((i + 1)); [ $i -gt 300 ] && fail "no message box appeared"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its box appeared"
+        sleep 0.1
+        box=$(xdotool search --onlyvisible --classname werule.exe 2>/dev/null | tail -n 1)
+    done
+    "$probe" find ":: We rule ::" >/dev/null && fail "the window opened before the question"
+    return 0
+}
+
+# Size and place of the box now shown.
+box_geometry() {
+    xwininfo -id "$box" 2>/dev/null | sed -n 's/^ *-geometry //p'
+}
+
+press_in() {
+    xdotool windowfocus --sync "$1" && xdotool key "$2"
+}
+
+# Brightest channel value and mean of the screen's rectangle W H X Y.
+brightest() {
+    convert "$work/shot.png" -crop "$1x$2+$3+$4" +repage -separate -evaluate-sequence max \
+        -format '%[fx:int(255*maxima+0.5)]' info:
+}
+mean() {
+    convert "$work/shot.png" -crop "$1x$2+$3+$4" +repage -colorspace gray \
+        -format '%[fx:255*mean]' info:
+}
+
+esc_ends() {
+    sleep 3   # some frames drawn
+    start=$(now_ms)
+    # Held as a person holds it: the loop looks at Esc on a pass that finds
+    # the queue empty.
+    xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
+    sleep 0.1
+    xdotool keyup Escape
+    wait_end 100 || fail "still running 10 s after Esc"
+    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
+    echo "Esc ended the intro in $(( $(now_ms) - start )) ms"
+}
+
+case "$case_name" in
+layer)
+    start_xvfb 800x600x24
+    make_prefix
+    "$wine" "$exe" >"$work/show.log" 2>&1
+    status=$?
+    cat "$work/show.log"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    ;;
+fullscreen)
+    start_xvfb 800x600x24
+    make_prefix
+    start=$(now_ms)
+    start_show
+    wait_window
+    echo "window after $(( $(now_ms) - start )) ms"
+    [ "$geometry" = "800x600+0+0" ] || fail "window is $geometry"
+    sleep 3
+    set -- $("$probe" bands 100)
+    echo "brightest top $1, brightest bottom $2, mean of the band $3"
+    [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
+    awk "BEGIN { exit !($3 > 2) }" || fail "the band shows nothing"
+    # The scroller's white glyphs from wglUseFontOutlinesA in rows 100 to
+    # 139: thousands of white pixels there; without the glyphs, the flares
+    # give a few dozen.
+    import -window root "$work/shot.png"
+    white=$(convert "$work/shot.png" -crop 800x40+0+100 +repage -colorspace gray -threshold 94% \
+        -format '%[fx:int(mean*w*h+0.5)]' info:)
+    echo "white pixels in the scroller's rows: $white"
+    [ "$white" -ge 500 ] || fail "no text in the scroller's rows"
+    esc_ends
+    ;;
+close)
+    start_xvfb 800x600x24
+    make_prefix
+    start_show
+    wait_window
+    sleep 1
+    "$probe" close ":: We rule ::" || fail "could not ask the window to close"
+    wait_end 100 || fail "still running 10 s after the close request"
+    [ "$status" -eq 0 ] || fail "exit code $status after close"
+    ;;
+yes)
+    start_xvfb 1024x768x24
+    make_prefix
+    start_show
+    wait_box
+    press_in "$box" Return
+    wait_window
+    # The X window is the client area; Wine draws the frame and caption
+    # around it, so a frame at (0,0) puts the client a border's width in
+    # and a caption's height down.
+    echo "client area $geometry"
+    case "$geometry" in 800x600+*) ;; *) fail "client area is $geometry, not 800x600" ;; esac
+    offset=${geometry#800x600+}
+    left=${offset%+*}
+    top=${offset#*+}
+    [ "$left" -gt 0 ] && [ "$left" -le 10 ] && [ "$top" -gt "$left" ] && [ "$top" -le 40 ] ||
+        fail "client area at ($left, $top): the frame is not at (0,0) with a caption"
+    sleep 3
+    import -window root "$work/shot.png"
+    root=$(xwininfo -root | sed -n 's/^ *-geometry //p')
+    [ "$root" = "1024x768+0+0" ] || fail "the display mode changed to $root"
+    # Rows 0-99 and 500-599 of the client area black, rows 100 and 499 drawn.
+    set -- "$(brightest 800 100 "$left" "$top")" "$(brightest 800 100 "$left" $((top + 500)))" \
+        "$(mean 800 1 "$left" $((top + 100)))" "$(mean 800 1 "$left" $((top + 499)))"
+    echo "brightest top $1, bottom $2; mean of the client's rows 100: $3, 499: $4"
+    [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
+    awk "BEGIN { exit !($3 > 1 && $4 > 1) }" || fail "the band is not rows 100-499 of the client"
+    esc_ends
+    ;;
+no)
+    start_xvfb 1024x768x24
+    make_prefix
+    start_show
+    wait_box
+    question=$(box_geometry)
+    # 'n' is No. Wine's box can take the first key after it gains the focus
+    # for the focus alone; a person presses again, and so does this.
+    presses=0
+    while [ "$(box_geometry)" = "$question" ]; do
+        presses=$((presses + 1)); [ $presses -gt 3 ] && fail "'n' does not answer the question"
+        press_in "$box" n
+        sleep 1
+        kill -0 "$show_pid" 2>/dev/null || fail "ended without telling the user"
+        wait_box
+    done
+    echo "question $question, answered No after $presses presses of 'n'; then $(box_geometry)"
+    press_in "$box" Return
+    wait_end 100 || fail "still running after 'To ja znikam.'"
+    [ "$status" -eq 1 ] || fail "exit code $status after No"
+    ;;
+*)
+    echo "unknown case $case_name"; exit 2 ;;
+esac
+echo "PASS: $case_name"

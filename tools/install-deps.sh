@@ -12,7 +12,8 @@ libgtest-dev libgmock-dev libbenchmark-dev
 clang-14 libclang-rt-14-dev clang-format
 xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
-g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64"
+g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
+dpkg-dev pulseaudio pulseaudio-utils"
 
 missing=""
 for p in $PACKAGES; do

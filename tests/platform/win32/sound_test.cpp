@@ -103,9 +103,13 @@ int main(int argc, char** argv)
     CHECK(platMusicLoad(assetMusicIt, assetMusicItSize, true) == 0);  // the thread owns it
     CHECK(platMusicPosition(music) == 0);                             // not yet playing
     CHECK(platMusicPlay(music, 0));
+    ULONGLONG playing = GetTickCount64();
 
-    // Order 0 plays 48 rows; order 1, row 4 is past them.
+    // Row 1 of order 0 is heard 77 ms into the music, plus the queue.
     uint32_t last = 0;
+    CHECK(waitFor(music, 0x00010000u, &last));
+    printf("row 1 heard %llu ms after the play call\n", GetTickCount64() - playing);
+    // Order 0 plays 48 rows; order 1, row 4 is past them.
     CHECK(waitFor(music, 0x00040001u, &last));
     printf("reached order %u, row %u\n", last & 0xFFFFu, last >> 16);
     CHECK(backwards == 0);

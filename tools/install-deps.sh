@@ -11,6 +11,7 @@ libpng-dev zlib1g-dev libdeflate-dev libspng-dev libstb-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 clang-14 libclang-rt-14-dev clang-format
 xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
+libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils"
 
 missing=""

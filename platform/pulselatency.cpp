@@ -4,7 +4,7 @@
 // among the server's sink inputs by its process id, and reads how long the
 // server holds its audio (the stream's buffer plus the sink's latency)
 // every LATENCY_PERIOD_MS. Without libpulse's headers it builds to a stub
-// that never knows.
+// that never knows; so does a server that reports nothing (PipeWire's).
 #include "platform/latency.h"
 
 #include <atomic>
@@ -40,6 +40,10 @@ static void pulseOnSinkInput(pa_context*, const pa_sink_input_info* info, int eo
         return;
     const char* pid = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID);
     if (!pid || strcmp(pid, pulsePid) != 0 || info->corked)
+        return;
+    // A stream that plays always waits for something; PipeWire's PulseAudio
+    // interface reports 0 and 0 for every stream, which is no report.
+    if (info->buffer_usec + info->sink_usec == 0)
         return;
     int64_t nowUs = pulseClockUs();
     latencyAddReport(&pulseWindow, nowUs, static_cast<int64_t>(info->buffer_usec),

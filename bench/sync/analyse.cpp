@@ -13,20 +13,31 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 static const int FREQUENCY = 44100;
-static const int SCAN_MS = 146000;  // the offline render reaches past the end cue (144.3 s)
-static const int COARSE_FRAMES = 60 * 44100;  // the envelope search matches the first minute
-static const int WINDOW =
-    16384;  // frames the fine search compares: 3/4 before its point, 1/4 after
-static const int FIRST_RADIUS = 1323;       // 30 ms: the fine search's reach around a coarse lag
-static const int LOCAL_FRAMES = 4 * 44100;  // each cue's envelope search: 4 s of render around it
-static const int LOCAL_REACH = 2 * 44100;  // ... searched 2 s either side of the previous cue's lag
-static const int STAMP_SPAN = 44100;       // reads within 1 s of a cue date its sound
-static const int MATCH_MS = 250;  // a flash further than this from its cue's sound is missed
-static const int CUE_COUNT = 15;  // 14 flash cues, then the end cue
+// The offline render reaches past the end cue (144.3 s).
+static const int SCAN_MS = 146000;
+// The envelope search at the start matches the first minute.
+static const int COARSE_FRAMES = 60 * 44100;
+// Frames the fine search compares: 3/4 before its point, 1/4 after.
+static const int WINDOW = 16384;
+// The fine search's reach: 30 ms around the start's lag, 250 ms around a
+// cue's envelope lag (a dropout may lie in the envelope's span).
+static const int FIRST_RADIUS = 1323;
+static const int CUE_RADIUS = 11025;
+// Each cue's envelope search: the 4 s of render before it, searched 2 s
+// either side of the previous cue's lag.
+static const int LOCAL_FRAMES = 4 * 44100;
+static const int LOCAL_REACH = 2 * 44100;
+// Reads within 1 s of a cue date its sound.
+static const int STAMP_SPAN = 44100;
+// A flash further than this from its cue's sound is missed.
+static const int MATCH_MS = 250;
+// 14 flash cues, then the end cue.
+static const int CUE_COUNT = 15;
 
 struct Cue {
     uint32_t order, row;
@@ -146,6 +157,15 @@ static bool findCueFrames()
     return true;
 }
 
+// The first frame with a sample above silence, or 0 when none.
+static int64_t firstSound(const int16_t* samples, int64_t frames)
+{
+    for (int64_t frame = 0; frame < frames; frame++)
+        if (std::abs(samples[frame * 2]) > 64 || std::abs(samples[frame * 2 + 1]) > 64)
+            return frame;
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 3) {
@@ -168,14 +188,23 @@ int main(int argc, char** argv)
     const int16_t* render = renderSamples.data();
     const int16_t* record = recordSamples.data();
 
-    // The music in the recording: the first minute's envelope, then sample
-    // by sample 20 s in, then each cue from the previous one's lag on.
-    int64_t lag = syncCoarseLag(render, renderFrames, record, recordFrames, COARSE_FRAMES);
+    // The music in the recording: where it starts out of silence, checked
+    // sample by sample 2 s later; failing that, where the first minute's
+    // envelope matches best. Then each cue from the previous one's lag on.
+    const int64_t musicFrom = firstSound(render, renderFrames);
+    int64_t lag = firstSound(record, recordFrames) - musicFrom;
     SyncMatch first = syncRefineLag(render, renderFrames, record, recordFrames,
-                                    20 * FREQUENCY - WINDOW / 2, WINDOW, lag, FIRST_RADIUS);
+                                    musicFrom + 2 * FREQUENCY, WINDOW, lag, FIRST_RADIUS);
+    if (!first.found) {
+        lag = syncCoarseLag(render, renderFrames, record, recordFrames, COARSE_FRAMES);
+        first = syncRefineLag(render, renderFrames, record, recordFrames,
+                              20 * FREQUENCY - WINDOW / 2, WINDOW, lag, FIRST_RADIUS);
+    }
     if (lag < 0 || !first.found) {
-        fprintf(stderr, "sync-analyse: the music is not in the recording (residual %.3f)\n",
-                first.residual);
+        fprintf(stderr,
+                "sync-analyse: the music is not in the recording (lag %lld frames, "
+                "residual %.3f)\n",
+                static_cast<long long>(lag), first.residual);
         return 1;
     }
     lag = first.lag;
@@ -235,7 +264,7 @@ int main(int argc, char** argv)
         if (local >= 0)
             match = syncRefineLag(render, renderFrames, record, recordFrames,
                                   cue.renderFrame - (flash ? WINDOW * 3 / 4 : WINDOW), WINDOW,
-                                  local + recordFrom - from, FIRST_RADIUS);
+                                  local + recordFrom - from, CUE_RADIUS);
         if (!match.found) {
             printf("%5u %4u not found in the recording (residual %.3f)\n", cue.order, cue.row,
                    match.residual);

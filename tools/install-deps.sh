@@ -14,6 +14,10 @@ xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
 libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils"
 
+# bench-sync also measures through PipeWire when pipewire, pipewire-pulse,
+# wireplumber and dbus-daemon are installed; they are left out here because
+# on a desktop that runs PulseAudio they would take over its sound.
+
 missing=""
 for p in $PACKAGES; do
     if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then

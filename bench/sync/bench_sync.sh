@@ -63,7 +63,7 @@ measure() {
             done
         }
 
-        . "$here/../../tests/e2e/xvfb.sh"
+        . "$here/../../tests/e2e/lib.sh"
         start_xvfb 800x600x24
 
         # A server of our own: sockets and cookie under $work, nothing shared.

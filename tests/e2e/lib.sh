@@ -1,4 +1,8 @@
-# Sourced by the end-to-end scripts: start_xvfb SCREEN starts a private Xvfb
+# Sourced by the end-to-end scripts: what they share. The script defines
+# fail() and $work (a scratch folder), and sets show_pid when it starts the
+# intro.
+#
+# start_xvfb SCREEN starts a private Xvfb
 # with that screen (e.g. 800x600x24), which picks a free display number and
 # writes it to fd 3; sets xvfb_pid and exports DISPLAY once a client can
 # connect. stop_xvfb stops it. Needs $work (a scratch folder) and fail().
@@ -29,4 +33,38 @@ stop_xvfb() {
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
     xvfb_pid=
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# Waits up to $1 tenths of a second for the intro (show_pid) to end; sets
+# status and clears show_pid. False when it is still running.
+wait_end() {
+    i=0
+    while kill -0 "$show_pid" 2>/dev/null; do
+        i=$((i + 1)); [ "$i" -gt "$1" ] && return 1
+        sleep 0.1
+    done
+    wait "$show_pid"
+    status=$?
+    show_pid=
+    return 0
+}
+
+# Waits up to $1 tenths of a second for the intro's window, as PROBE (the
+# window probe, $probe) finds it; sets window_id and geometry.
+wait_window() {
+    i=0
+    while ! found=$("$probe" find ":: We rule ::"); do
+        i=$((i + 1)); [ $i -gt "$1" ] && fail "no window titled ':: We rule ::'"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its window appeared"
+        sleep 0.1
+    done
+    window_id=${found%% *}
+    geometry=${found#* }
+}
+
+# Gives window $1 the keyboard and types key $2 in it.
+press_in() {
+    xdotool windowfocus --sync "$1" && xdotool key "$2"
 }

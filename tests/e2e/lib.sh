@@ -68,3 +68,17 @@ wait_window() {
 press_in() {
     xdotool windowfocus --sync "$1" && xdotool key "$2"
 }
+
+# After some frames have drawn, holds Esc for 100 ms in the intro's window
+# (window_id), as a person presses it; the intro must then end with 0
+# within $1 tenths of a second. Prints the time it took.
+hold_escape_to_end() {
+    sleep 3
+    start=$(now_ms)
+    xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
+    sleep 0.1
+    xdotool keyup Escape
+    wait_end "$1" || fail "still running $(($1 / 10)) s after Esc"
+    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
+    echo "Esc ended the intro in $(( $(now_ms) - start )) ms"
+}

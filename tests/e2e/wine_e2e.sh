@@ -126,18 +126,6 @@ mean() {
         -format '%[fx:255*mean]' info:
 }
 
-esc_ends() {
-    sleep 3   # some frames drawn
-    start=$(now_ms)
-    # Held as a person holds it: the loop looks at Esc on a pass that finds
-    # the queue empty.
-    xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
-    sleep 0.1
-    xdotool keyup Escape
-    wait_end 100 || fail "still running 10 s after Esc"
-    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
-    echo "Esc ended the intro in $(( $(now_ms) - start )) ms"
-}
 
 case "$case_name" in
 layer)
@@ -169,7 +157,7 @@ fullscreen)
         -format '%[fx:int(mean*w*h+0.5)]' info:)
     echo "white pixels in the scroller's rows: $white"
     [ "$white" -ge 500 ] || fail "no text in the scroller's rows"
-    esc_ends
+    hold_escape_to_end 100
     ;;
 close)
     start_xvfb 800x600x24
@@ -208,7 +196,7 @@ yes)
     echo "brightest top $1, bottom $2; mean of the client's rows 100: $3, 499: $4"
     [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
     awk "BEGIN { exit !($3 > 1 && $4 > 1) }" || fail "the band is not rows 100-499 of the client"
-    esc_ends
+    hold_escape_to_end 100
     ;;
 no)
     start_xvfb 1024x768x24

@@ -11,9 +11,14 @@ libpng-dev zlib1g-dev libdeflate-dev libspng-dev libstb-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 clang-14 libclang-rt-14-dev clang-format
 xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
+libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
 dpkg-dev pulseaudio pulseaudio-utils"
+
+# bench-sync also measures through PipeWire when pipewire, pipewire-pulse,
+# wireplumber and dbus-daemon are installed; they are left out here because
+# on a desktop that runs PulseAudio they would take over its sound.
 
 missing=""
 for p in $PACKAGES; do

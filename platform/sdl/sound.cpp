@@ -9,6 +9,8 @@
 // relaxed atomics that platMusicPosition reads from any thread.
 #include "platform/platform.h"
 
+#include "platform/sdl/latency.h"
+
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>
 
@@ -22,6 +24,7 @@ enum {
     SOUND_BUFFER_FRAMES = 1024,   // frames per callback asked of SDL
     SOUND_SUBCHUNK_FRAMES = 128,  // frames per published position: 2.9 ms, the most it trails
     SOUND_RING_SLOTS = 64,        // published positions kept: 8 callbacks, 186 ms
+    SOUND_MAX_SUBCHUNKS = 32,     // positions one callback publishes at most
 };
 static const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
 
@@ -38,11 +41,14 @@ static int soundRingNext;            // audio thread: next ring slot to write
 static bool soundClockStarted;       // audio thread: soundStartUs is set for this play
 static int64_t soundStartUs;         // audio thread: steady clock at the first frame played
 static int64_t soundFramesPlayed;    // audio thread: frames rendered since, skipped ones too
+static uint32_t soundLastStampUs;    // audio thread: heard-at time of the latest slot, microseconds
 static int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];  // audio thread: skipped frames
 // Set at start-up before output starts, then read by the audio callback:
 static int soundFrequency;       // Hz, as the device was opened
-static uint32_t soundLatencyUs;  // callback to first frame heard, microseconds
+static uint32_t soundLatencyUs;  // callback to first frame heard, microseconds, when the
+                                 // driver tells no better (the buffer SDL asked for)
 static bool soundClockless;      // the driver keeps no time of its own (disk, dummy)
+static bool soundAsksPulse;      // the driver is PulseAudio's: pulselatency.cpp knows better
 // Any thread:
 static std::atomic<uint32_t> soundMusicHandle{0};   // handle of soundModule, 0 for none
 static std::atomic<uint32_t> soundRestPosition{0};  // position before anything is heard
@@ -81,6 +87,13 @@ static void soundPublish(uint32_t position, uint32_t heardUs)
     uint64_t slot = (static_cast<uint64_t>(heardUs | 1u) << 32) | position;
     soundRing[soundRingNext].store(slot, std::memory_order_relaxed);
     soundRingNext = (soundRingNext + 1) % SOUND_RING_SLOTS;
+}
+
+// Any thread: the driver's own latency in microseconds, -1 when it tells
+// none (then the buffer length stands in).
+static int64_t soundDriverLatencyUs()
+{
+    return soundAsksPulse ? pulseLatencyUs() : -1;
 }
 
 // Audio thread, with SDL's device lock held. A driver without a clock of its
@@ -122,22 +135,41 @@ static void soundCallback(void*, Uint8* stream, int length)
         soundClockStarted = true;
         soundStartUs = nowUs;
         soundFramesPlayed = 0;
+        soundLastStampUs = static_cast<uint32_t>(nowUs);
     } else if (soundClockless) {
         soundSkipLateFrames(nowUs);
     }
-    uint32_t heardUs = static_cast<uint32_t>(nowUs + soundLatencyUs);
-    for (int done = 0; done < frames;) {
-        int count = frames - done < SOUND_SUBCHUNK_FRAMES ? frames - done : SOUND_SUBCHUNK_FRAMES;
-        uint32_t offsetUs =
-            static_cast<uint32_t>(static_cast<int64_t>(done) * 1000000 / soundFrequency);
-        soundPublish(soundModulePosition(), heardUs + offsetUs);
+    // SDL calls back once the previous buffer is all handed over, so this
+    // one's first frame is heard the driver's latency after the call began.
+    // Rendered first and stamped after: the render's time keeps the stamp
+    // from running ahead where the estimate falls a little short.
+    int subchunk = SOUND_SUBCHUNK_FRAMES;
+    if (frames > subchunk * SOUND_MAX_SUBCHUNKS)
+        subchunk = (frames + SOUND_MAX_SUBCHUNKS - 1) / SOUND_MAX_SUBCHUNKS;
+    uint32_t positions[SOUND_MAX_SUBCHUNKS];
+    int count = 0;
+    for (int done = 0; done < frames; done += subchunk) {
+        int length = frames - done < subchunk ? frames - done : subchunk;
+        positions[count++] = soundModulePosition();
         size_t got = openmpt_module_read_interleaved_stereo(
-            soundModule, soundFrequency, static_cast<size_t>(count), out + done * SOUND_CHANNELS);
-        if (got < static_cast<size_t>(count))
+            soundModule, soundFrequency, static_cast<size_t>(length), out + done * SOUND_CHANNELS);
+        if (got < static_cast<size_t>(length))
             memset(out + (done + static_cast<int>(got)) * SOUND_CHANNELS, 0,
-                   static_cast<size_t>(count - static_cast<int>(got)) * SOUND_CHANNELS *
+                   static_cast<size_t>(length - static_cast<int>(got)) * SOUND_CHANNELS *
                        sizeof(int16_t));
-        done += count;
+    }
+    int64_t heardUs = latencyHeardAtUs(soundClockUs(), soundDriverLatencyUs(), soundLatencyUs);
+    // Frames are heard in the order they are played: when the estimate
+    // falls faster than time passes (a sink that ran far ahead drains), a
+    // slot is stamped just after the one before, never before it, so the
+    // position never goes back.
+    for (int i = 0; i < count; i++) {
+        int64_t offsetUs = static_cast<int64_t>(i) * subchunk * 1000000 / soundFrequency;
+        uint32_t stampUs = static_cast<uint32_t>(heardUs + offsetUs);
+        if (static_cast<int32_t>(stampUs - soundLastStampUs) <= 0)
+            stampUs = soundLastStampUs + 2;
+        soundLastStampUs = stampUs;
+        soundPublish(positions[i], stampUs);
     }
     soundFramesPlayed += frames;
 }
@@ -206,6 +238,9 @@ bool platSoundInit(int device, int frequency)
                                : static_cast<uint32_t>(static_cast<int64_t>(obtained.samples) *
                                                        1000000 / obtained.freq);
     soundClockless = immediate;
+    // PulseAudio holds the audio for longer or shorter than the buffer, and
+    // says how long to anyone who asks it.
+    soundAsksPulse = driver && strcmp(driver, "pulseaudio") == 0 && pulseLatencyStart();
     soundDevice = opened;
     soundSilent.store(false, std::memory_order_relaxed);
     if (!soundAtExitRegistered) {
@@ -294,5 +329,8 @@ uint32_t platMusicPosition(uint32_t music)
 
 int platSoundLatencyUs()
 {
-    return soundSilent.load(std::memory_order_relaxed) ? -1 : static_cast<int>(soundLatencyUs);
+    if (soundSilent.load(std::memory_order_relaxed))
+        return -1;
+    int64_t driverUs = soundDriverLatencyUs();
+    return static_cast<int>(driverUs >= 0 ? driverUs : soundLatencyUs);
 }

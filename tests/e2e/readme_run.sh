@@ -28,7 +28,7 @@ fail() {
     exit 1
 }
 
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/lib.sh"
 
 # A fresh clone, with what is not yet committed laid over it.
 git clone -q "$source_dir" "$work/clone" || fail "git clone failed"
@@ -45,24 +45,13 @@ start_xvfb 800x600x24
 make_pid=$!
 
 # The clone builds the intro first: allow it five minutes.
-i=0
-while ! found=$("$probe" find ":: We rule ::"); do
-    i=$((i + 1)); [ $i -gt 3000 ] && fail "no window titled ':: We rule ::' after 300 s"
-    kill -0 "$make_pid" 2>/dev/null || fail "make run ended before the window appeared"
-    sleep 0.1
-done
-window_id=${found%% *}
+show_pid=$make_pid
+wait_window 3000
 sleep 2
 xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
 sleep 0.1
 xdotool keyup Escape
-i=0
-while kill -0 "$make_pid" 2>/dev/null; do
-    i=$((i + 1)); [ $i -gt 100 ] && fail "make run still running 10 s after Esc"
-    sleep 0.1
-done
-wait "$make_pid"
-status=$?
+wait_end 100 || fail "make run still running 10 s after Esc"
 make_pid=
 [ "$status" -eq 0 ] || fail "make run exited with $status"
 grep -q "build/werule" "$work/make.log" || fail "make run did not start build/werule"

@@ -41,39 +41,15 @@ fail() {
     echo "--- intro's output:"; cat "$work/show.log" 2>/dev/null
     exit 1
 }
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/lib.sh"
 
 start_show() {
     SDL_AUDIODRIVER=dummy "$werule" >"$work/show.log" 2>&1 &
     show_pid=$!
 }
 
-# Waits up to $1 tenths of a second for the intro to end; sets status.
-wait_end() {
-    i=0
-    while kill -0 "$show_pid" 2>/dev/null; do
-        i=$((i + 1)); [ "$i" -gt "$1" ] && return 1
-        sleep 0.1
-    done
-    wait "$show_pid"
-    status=$?
-    show_pid=
-    return 0
-}
 
-# Waits up to 20 s for the intro's window; sets window_id and geometry.
-wait_window() {
-    i=0
-    while ! found=$("$probe" find ":: We rule ::"); do
-        i=$((i + 1)); [ $i -gt 200 ] && fail "no window titled ':: We rule ::'"
-        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its window appeared"
-        sleep 0.1
-    done
-    window_id=${found%% *}
-    geometry=${found#* }
-}
 
 # Waits up to 20 s for a mapped message box (a window without our title).
 wait_box() {
@@ -88,37 +64,20 @@ wait_box() {
     [ -n "$box" ] || fail "xdotool cannot see the box"
 }
 
-press_in() {
-    xdotool windowfocus --sync "$1" && xdotool key "$2"
-}
 
-esc_ends_the_show() {
-    sleep 3   # some frames drawn
-    start=$(now_ms)
-    # Held as a person holds a key: the loop looks at Esc only on a pass that
-    # finds the queue empty, so a press and release that both arrive while
-    # one frame draws (xdotool's bare tap is 6 ms) are never seen as held.
-    xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
-    sleep 0.1
-    xdotool keyup Escape
-    wait_end 30 || fail "still running 3 s after Esc"
-    took=$(( $(now_ms) - start ))
-    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
-    echo "Esc ended the intro in $took ms"
-}
 
 case "$case_name" in
 fullscreen)
     start_xvfb 800x600x24
     start_show
-    wait_window
+    wait_window 200
     [ "$geometry" = "800x600+0+0" ] || fail "window is $geometry"
     sleep 3
     set -- $("$probe" bands 100)
     echo "brightest top $1, brightest bottom $2, mean of the band $3"
     [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
     awk "BEGIN { exit !($3 > 2) }" || fail "the band shows nothing"
-    esc_ends_the_show
+    hold_escape_to_end 30
     ;;
 wayland)
     command -v weston >/dev/null || { echo "no weston: skipped"; exit 77; }
@@ -161,7 +120,7 @@ wayland)
 tap)
     start_xvfb 800x600x24
     start_show
-    wait_window
+    wait_window 200
     sleep 3
     start=$(now_ms)
     xdotool windowfocus --sync "$window_id" && xdotool key Escape
@@ -173,7 +132,7 @@ tap)
 close)
     start_xvfb 800x600x24
     start_show
-    wait_window
+    wait_window 200
     sleep 1
     "$probe" close ":: We rule ::" || fail "could not ask the window to close"
     wait_end 30 || fail "still running 3 s after the close request"
@@ -184,9 +143,9 @@ yes)
     start_show
     wait_box 1
     press_in "$box" Return
-    wait_window
+    wait_window 200
     [ "$geometry" = "800x600+0+0" ] || fail "window is $geometry"
-    esc_ends_the_show
+    hold_escape_to_end 30
     ;;
 no)
     start_xvfb 1024x768x24

@@ -40,7 +40,6 @@ fail() {
     echo "--- wine's output:"; cat "$work/show.log" 2>/dev/null
     exit 1
 }
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 if [ "$case_name" = imports ]; then
     objdump=x86_64-w64-mingw32-objdump
@@ -78,7 +77,7 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 [ -x "$wine" ] || { echo "no Wine: skipped"; exit 77; }
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/lib.sh"
 
 make_prefix() {
     [ -f "$prefix/system.reg" ] && return
@@ -94,30 +93,7 @@ start_show() {
     show_pid=$!
 }
 
-# Waits up to $1 tenths of a second for the intro to end; sets status.
-wait_end() {
-    i=0
-    while kill -0 "$show_pid" 2>/dev/null; do
-        i=$((i + 1)); [ "$i" -gt "$1" ] && return 1
-        sleep 0.1
-    done
-    wait "$show_pid"
-    status=$?
-    show_pid=
-    return 0
-}
 
-# Waits up to 30 s for the intro's window; sets window_id and geometry.
-wait_window() {
-    i=0
-    while ! found=$("$probe" find ":: We rule ::"); do
-        i=$((i + 1)); [ $i -gt 300 ] && fail "no window titled ':: We rule ::'"
-        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its window appeared"
-        sleep 0.1
-    done
-    window_id=${found%% *}
-    geometry=${found#* }
-}
 
 # Waits up to 30 s for a message box: Wine's own top-level window of the
 # program's class with no name; sets box.
@@ -139,9 +115,6 @@ box_geometry() {
     xwininfo -id "$box" 2>/dev/null | sed -n 's/^ *-geometry //p'
 }
 
-press_in() {
-    xdotool windowfocus --sync "$1" && xdotool key "$2"
-}
 
 # Brightest channel value and mean of the screen's rectangle W H X Y.
 brightest() {
@@ -153,18 +126,6 @@ mean() {
         -format '%[fx:255*mean]' info:
 }
 
-esc_ends() {
-    sleep 3   # some frames drawn
-    start=$(now_ms)
-    # Held as a person holds it: the loop looks at Esc on a pass that finds
-    # the queue empty.
-    xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
-    sleep 0.1
-    xdotool keyup Escape
-    wait_end 100 || fail "still running 10 s after Esc"
-    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
-    echo "Esc ended the intro in $(( $(now_ms) - start )) ms"
-}
 
 case "$case_name" in
 layer)
@@ -180,7 +141,7 @@ fullscreen)
     make_prefix
     start=$(now_ms)
     start_show
-    wait_window
+    wait_window 300
     echo "window after $(( $(now_ms) - start )) ms"
     [ "$geometry" = "800x600+0+0" ] || fail "window is $geometry"
     sleep 3
@@ -196,13 +157,13 @@ fullscreen)
         -format '%[fx:int(mean*w*h+0.5)]' info:)
     echo "white pixels in the scroller's rows: $white"
     [ "$white" -ge 500 ] || fail "no text in the scroller's rows"
-    esc_ends
+    hold_escape_to_end 100
     ;;
 close)
     start_xvfb 800x600x24
     make_prefix
     start_show
-    wait_window
+    wait_window 300
     sleep 1
     "$probe" close ":: We rule ::" || fail "could not ask the window to close"
     wait_end 100 || fail "still running 10 s after the close request"
@@ -214,7 +175,7 @@ yes)
     start_show
     wait_box
     press_in "$box" Return
-    wait_window
+    wait_window 300
     # The X window is the client area; Wine draws the frame and caption
     # around it, so a frame at (0,0) puts the client a border's width in
     # and a caption's height down.
@@ -235,7 +196,7 @@ yes)
     echo "brightest top $1, bottom $2; mean of the client's rows 100: $3, 499: $4"
     [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
     awk "BEGIN { exit !($3 > 1 && $4 > 1) }" || fail "the band is not rows 100-499 of the client"
-    esc_ends
+    hold_escape_to_end 100
     ;;
 no)
     start_xvfb 1024x768x24

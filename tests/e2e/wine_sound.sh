@@ -67,7 +67,7 @@ unset PULSE_SERVER
 echo "autospawn = no" >"$work/client.conf"
 export PULSE_CLIENTCONFIG="$work/client.conf"
 
-. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/lib.sh"
 
 # A null sink named werule, reached through the runtime folder's socket.
 start_pulse() {

@@ -47,7 +47,7 @@ since() { calc "$(now) - $1"; }
 sleep_until() { d=$(calc "$2 + $1 - $(now)"); if is "$d > 0"; then sleep "$d"; fi; }
 
 # A display of our own.
-. "$here/../e2e/xvfb.sh"
+. "$here/../e2e/lib.sh"
 start_xvfb 800x600x24
 
 start_show() {

@@ -1,0 +1,84 @@
+# Sourced by the end-to-end scripts: what they share. The script defines
+# fail() and $work (a scratch folder), and sets show_pid when it starts the
+# intro.
+#
+# start_xvfb SCREEN starts a private Xvfb
+# with that screen (e.g. 800x600x24), which picks a free display number and
+# writes it to fd 3; sets xvfb_pid and exports DISPLAY once a client can
+# connect. stop_xvfb stops it. Needs $work (a scratch folder) and fail().
+# -noreset: by default the server resets when its last client leaves, and
+# refuses a client that connects meanwhile; the probes come and go.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    i=0
+    while [ ! -s "$work/display" ]; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+        sleep 0.1
+    done
+    DISPLAY=":$(head -n 1 "$work/display")"
+    export DISPLAY
+    # A client must get in before the test goes on.
+    i=0
+    until xdpyinfo >/dev/null 2>&1; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "Xvfb on $DISPLAY takes no client: $(cat "$work/xvfb.log")"
+        sleep 0.1
+    done
+}
+
+# Stops the Xvfb that start_xvfb started and waits until it has gone, so
+# that its display number is free again before another test takes one.
+stop_xvfb() {
+    [ -n "${xvfb_pid:-}" ] || return 0
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# Waits up to $1 tenths of a second for the intro (show_pid) to end; sets
+# status and clears show_pid. False when it is still running.
+wait_end() {
+    i=0
+    while kill -0 "$show_pid" 2>/dev/null; do
+        i=$((i + 1)); [ "$i" -gt "$1" ] && return 1
+        sleep 0.1
+    done
+    wait "$show_pid"
+    status=$?
+    show_pid=
+    return 0
+}
+
+# Waits up to $1 tenths of a second for the intro's window, as PROBE (the
+# window probe, $probe) finds it; sets window_id and geometry.
+wait_window() {
+    i=0
+    while ! found=$("$probe" find ":: We rule ::"); do
+        i=$((i + 1)); [ $i -gt "$1" ] && fail "no window titled ':: We rule ::'"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before its window appeared"
+        sleep 0.1
+    done
+    window_id=${found%% *}
+    geometry=${found#* }
+}
+
+# Gives window $1 the keyboard and types key $2 in it.
+press_in() {
+    xdotool windowfocus --sync "$1" && xdotool key "$2"
+}
+
+# After some frames have drawn, holds Esc for 100 ms in the intro's window
+# (window_id), as a person presses it; the intro must then end with 0
+# within $1 tenths of a second. Prints the time it took.
+hold_escape_to_end() {
+    sleep 3
+    start=$(now_ms)
+    xdotool windowfocus --sync "$window_id" && xdotool keydown Escape
+    sleep 0.1
+    xdotool keyup Escape
+    wait_end "$1" || fail "still running $(($1 / 10)) s after Esc"
+    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
+    echo "Esc ended the intro in $(( $(now_ms) - start )) ms"
+}

@@ -82,3 +82,12 @@ hold_escape_to_end() {
     [ "$status" -eq 0 ] || fail "exit code $status after Esc"
     echo "Esc ended the intro in $(( $(now_ms) - start )) ms"
 }
+
+# The letterbox as the window probe reads the screen: the top and the bottom
+# $1 rows black, the band between them showing the scene.
+expect_letterbox() {
+    set -- $("$probe" bands "$1")
+    echo "brightest top $1, brightest bottom $2, mean of the band $3"
+    [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
+    awk "BEGIN { exit !($3 > 2) }" || fail "the band shows nothing"
+}

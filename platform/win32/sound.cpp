@@ -3,19 +3,22 @@
 //
 // Threads: platSoundInit, platMusicLoad and platSoundStart run on the main
 // thread at start-up; platSoundStart starts the render thread, and from then
-// on that thread alone touches the module. It keeps SOUND_BUFFER_COUNT
-// buffers queued on the device, woken by the device's event (the waveOut
-// callback only signals), and publishes in a ring of relaxed atomics the
-// position at the start of every sub-block with the device frame at which it
-// will be heard. platMusicPlay leaves its request for the render thread.
+// on that thread alone touches the module. From the first play request on
+// it keeps SOUND_BUFFER_COUNT buffers queued on the device, woken by the
+// device's event (the waveOut callback only signals), and publishes in a
+// ring of relaxed atomics the position at the start of every sub-block with
+// the device frame at which it will be heard. platMusicPlay leaves its
+// request for the render thread and wakes it. Nothing is queued before the
+// first request, so the device's first frame is the music's first.
 // platMusicPosition (any thread, the cue timer's in the show) asks the device
 // which frame it plays now (waveOutGetPosition, TIME_SAMPLES) and answers the
 // position of the latest sub-block that began at or before that frame: never
 // ahead of what is heard, at most one sub-block behind.
 //
 // No device: the render thread renders as fast as a steady clock
-// (QueryPerformanceCounter) plays, and the clock stands for the device's
-// frame count, so the position, the cues and the end come on time, unheard.
+// (QueryPerformanceCounter, started at the first render) plays, and the
+// clock stands for the device's frame count, so the position, the cues and
+// the end come on time, unheard.
 //
 // At process exit the render thread is asked to stop touching the module
 // before the runtime's statics go; the device, its queued buffers and the
@@ -40,9 +43,9 @@ enum {
     SOUND_CHANNELS = 2,
     SOUND_BYTES_PER_FRAME = 4,    // 16-bit stereo
     SOUND_BUFFER_FRAMES = 1024,   // frames per queued buffer: 23.2 ms at 44,100 Hz
-    SOUND_BUFFER_COUNT = 4,       // buffers queued on the device: 92.9 ms
+    SOUND_BUFFER_COUNT = 16,      // buffers queued on the device: 371.5 ms
     SOUND_SUBBLOCK_FRAMES = 128,  // frames per published position: 2.9 ms, the most it trails
-    SOUND_RING_SLOTS = 64,        // published positions kept: twice those queued
+    SOUND_RING_SLOTS = 256,       // published positions kept: twice those queued
     SOUND_WAIT_MS = 100,          // longest sleep of the render thread between checks
     SOUND_EXIT_WAIT_MS = 1000,    // longest wait at exit for the render thread to let go
 };
@@ -76,7 +79,7 @@ static std::atomic<uint32_t> soundRestPosition{0};  // position answered before 
 static std::atomic<uint64_t> soundPlayRequest{0};
 static std::atomic<bool> soundRunning{false};     // output started: positions are answered
 static std::atomic<bool> soundClosing{false};     // process exit: the module is off limits
-static std::atomic<int64_t> soundClockStart{0};   // no device: counter value at output start
+static std::atomic<int64_t> soundClockStart{0};   // no device: counter value at the first render
 static std::atomic<int64_t> soundClockRate{1};    // no device: counter ticks per second
 static std::atomic<int64_t> soundRenderedEnd{0};  // frames rendered, counted by sub-blocks
 static std::atomic<int32_t> soundLastTrail{-1};   // last query: frames between slot and device
@@ -137,9 +140,8 @@ static void soundPublish(int64_t frame, uint32_t position)
 }
 
 // Render thread: fills one buffer of frames, sub-block by sub-block, each
-// published first with the frame it will be heard at. Before the first play
-// request, and once the process exits, the buffer is silence at the rest
-// position.
+// published first with the frame it will be heard at. Once the process
+// exits, the buffer is silence at the rest position.
 static void soundRender(int16_t* out)
 {
     for (int done = 0; done < SOUND_BUFFER_FRAMES; done += SOUND_SUBBLOCK_FRAMES) {
@@ -149,7 +151,7 @@ static void soundRender(int16_t* out)
         soundRenderedEnd.store(frame, std::memory_order_relaxed);
         uint64_t request = soundPlayRequest.load(std::memory_order_relaxed);
         uint32_t serial = static_cast<uint32_t>(request >> 32);
-        if (soundClosing.load(std::memory_order_relaxed) || serial == 0) {
+        if (soundClosing.load(std::memory_order_relaxed)) {
             soundPublish(frame, soundRestPosition.load(std::memory_order_relaxed));
             memset(block, 0, blockBytes);
             continue;
@@ -209,9 +211,14 @@ static void soundFeedDevice(HWAVEOUT device)
 
 // Render thread, without a device: keeps SOUND_BUFFER_COUNT buffers rendered
 // ahead of the steady clock, as a device would hold them; the sound is
-// dropped.
+// dropped. The clock starts with the first render, as a device would.
 static void soundFeedClock()
 {
+    if (soundFramesRendered == 0) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        soundClockStart.store(now.QuadPart, std::memory_order_relaxed);
+    }
     uint32_t heard = 0;
     soundHeardFrame(&heard);
     int64_t ahead = soundFramesRendered - static_cast<int64_t>(heard);
@@ -228,6 +235,10 @@ static DWORD WINAPI soundRenderThread(LPVOID)
 {
     for (;;) {
         soundCheckClosing();
+        if ((soundPlayRequest.load(std::memory_order_relaxed) >> 32) == 0) {
+            WaitForSingleObject(soundWakeup, SOUND_WAIT_MS);
+            continue;
+        }
         HWAVEOUT device = soundDevice.load(std::memory_order_relaxed);
         if (device != nullptr)
             soundFeedDevice(device);
@@ -298,7 +309,7 @@ uint32_t platMusicLoad(const void* data, size_t length, bool loop)
 }
 
 // Main thread, start-up: starts the device (or the clock) and the render
-// thread, which plays silence until platMusicPlay.
+// thread, which queues nothing until platMusicPlay.
 bool platSoundStart()
 {
     if (!soundInitDone || soundStarted)
@@ -310,7 +321,7 @@ bool platSoundStart()
     QueryPerformanceFrequency(&rate);
     QueryPerformanceCounter(&now);
     soundClockRate.store(rate.QuadPart, std::memory_order_relaxed);
-    soundClockStart.store(now.QuadPart, std::memory_order_relaxed);
+    soundClockStart.store(now.QuadPart, std::memory_order_relaxed);  // until the first render
     soundThread = CreateThread(nullptr, 0, soundRenderThread, nullptr, 0, nullptr);
     if (soundThread == nullptr)
         return false;
@@ -325,7 +336,7 @@ bool platSoundStart()
 }
 
 // Main thread: asks the render thread to play from position at its next
-// sub-block.
+// sub-block, and wakes it in case it waits for the first request.
 bool platMusicPlay(uint32_t music, uint32_t position)
 {
     if (music == 0 || music != soundMusicHandle.load(std::memory_order_relaxed) || !soundStarted)
@@ -333,6 +344,7 @@ bool platMusicPlay(uint32_t music, uint32_t position)
     soundRestPosition.store(position, std::memory_order_relaxed);
     uint64_t serial = (soundPlayRequest.load(std::memory_order_relaxed) >> 32) + 1;
     soundPlayRequest.store((serial << 32) | position, std::memory_order_relaxed);
+    SetEvent(soundWakeup);
     return true;
 }
 

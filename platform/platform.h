@@ -4,11 +4,12 @@
 // these; no other folder but app/ includes an SDL header.
 //
 // Two backends, one per build: sdl/ (Linux: SDL2, libopenmpt, FreeType,
-// std::thread) and win32/ (Windows: USER, GDI, WGL, the multimedia timer).
-// File names below are those of sdl/; win32/ has a file of the same name
-// for the display, the sound, the timer and the font. The Windows build
-// has no sound output yet, and the functions marked "Linux only" (for the
-// tools and tests, which are Linux programs) exist only in sdl/.
+// std::thread) and win32/ (Windows: USER, GDI, WGL, the multimedia timer,
+// libopenmpt and waveOut). File names below are those of sdl/; win32/ has a
+// file of the same name for the display, the sound, the timer and the
+// font. The functions marked "Linux only" (for the tools and tests, which
+// are Linux programs) exist only in sdl/, those marked "Windows only" only
+// in win32/.
 //
 // Conventions, stated once:
 // - Every function is named plat*; constants PLAT_*.
@@ -17,8 +18,8 @@
 // - Threads: the display, window, message, message-box, context and font
 //   functions are called on the main thread only. platMusicPosition may be
 //   called from any thread. The periodic timer calls its callback on its own
-//   thread. The audio callback runs on SDL's audio thread and stays inside
-//   sound.cpp.
+//   thread. The audio callback runs on SDL's audio thread (on Windows: a
+//   render thread of sound.cpp's own) and stays inside sound.cpp.
 // - Ownership: data passed in (module bytes, font bytes) is borrowed and must
 //   stay alive and unchanged for the life of the process.
 #pragma once
@@ -133,8 +134,9 @@ enum PlatAnswer { PLAT_ANSWER_NONE, PLAT_ANSWER_OK, PLAT_ANSWER_YES, PLAT_ANSWER
 int platMessageBox(const char* text, const char* caption, int buttons, int icon);
 
 // ------------------------------------------------------------------ sound
-// sound.cpp: libopenmpt renders, SDL audio plays. The five calls of the
-// show, in the order it makes them. A handle of 0 means none.
+// sound.cpp: libopenmpt renders, SDL audio (Windows: waveOut) plays. The
+// five calls of the show, in the order it makes them. A handle of 0 means
+// none.
 enum { PLAT_SOUND_DEFAULT_DEVICE = -1 };
 // Opens the output device at frequency Hz; when no device opens, falls back
 // to a silent real-time device so the music still advances.
@@ -151,6 +153,14 @@ uint32_t platMusicPosition(uint32_t music);
 // Time from a render to its first frame being heard, as the position above
 // allows for it, in microseconds; -1 when no device is open.
 int platSoundLatencyUs();
+// Windows only. True once output runs on a real device; false before and
+// while the silent clock stands in for one. Any thread.
+bool platSoundHasDevice();
+// Windows only. How many frames the device had played of the sub-block
+// whose position the last platMusicPosition answered: 0 up to its length
+// (the length when the device has played all that was rendered); -1 before
+// any answer came from what was published. Any thread.
+int platSoundLastTrailFrames();
 // Linux only. soundscan.cpp: renders the module offline (no device,
 // looping, from order 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
 // ... count stepMs after the start in positions[0 .. count-1]; false when

@@ -7,12 +7,21 @@
 //                              the TOP rows at the top and at the bottom of
 //                              the screen, and the mean of the rows between
 //   window-probe count         prints the number of mapped top-level windows
+//   window-probe still SECONDS LIMIT
+//                              watches the whole screen every 20 ms until it
+//                              has not changed for SECONDS, and prints the
+//                              time of its last change (seconds since the
+//                              epoch); exit 1 if it still changes after
+//                              LIMIT seconds
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 static Display* display;
 
@@ -135,11 +144,57 @@ static int bands(int top)
     return 0;
 }
 
+// A 64-bit FNV-1a hash of the screen's pixels.
+static uint64_t screenHash()
+{
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    XImage* image =
+        XGetImage(display, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return 0;
+    }
+    uint64_t hash = 14695981039346656037ull;
+    size_t bytes = static_cast<size_t>(image->bytes_per_line) * image->height;
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(image->data);
+    for (size_t i = 0; i < bytes; ++i) {
+        hash = (hash ^ data[i]) * 1099511628211ull;
+    }
+    XDestroyImage(image);
+    return hash;
+}
+
+static int still(double quiet, double limit)
+{
+    using Clock = std::chrono::system_clock;
+    auto start = Clock::now();
+    auto changed = start;
+    uint64_t last = screenHash();
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        auto now = Clock::now();
+        uint64_t hash = screenHash();
+        if (hash != last) {
+            last = hash;
+            changed = now;
+        } else if (std::chrono::duration<double>(now - changed).count() >= quiet) {
+            break;
+        }
+        if (std::chrono::duration<double>(now - start).count() > limit) {
+            return 1;
+        }
+    }
+    printf("%.3f\n", std::chrono::duration<double>(changed.time_since_epoch()).count());
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     display = XOpenDisplay(nullptr);
     if (display == nullptr || argc < 2) {
-        fprintf(stderr, "usage: window-probe find|close TITLE | bands TOP | count\n");
+        fprintf(stderr,
+                "usage: window-probe find|close TITLE | bands TOP | count | still SECONDS LIMIT\n");
         return 2;
     }
     if (strcmp(argv[1], "find") == 0 && argc == 3) {
@@ -150,6 +205,9 @@ int main(int argc, char** argv)
     }
     if (strcmp(argv[1], "bands") == 0 && argc == 3) {
         return bands(atoi(argv[2]));
+    }
+    if (strcmp(argv[1], "still") == 0 && argc == 4) {
+        return still(atof(argv[2]), atof(argv[3]));
     }
     if (strcmp(argv[1], "count") == 0) {
         printf("%d\n", countMapped());

@@ -1,0 +1,162 @@
+// The Win32 sound layer with the embedded module, run under Wine:
+//   test-platform-win32-sound.exe device|nodevice [SECONDS]
+// device: waveOut must open (a sound server runs); nodevice: it must not,
+// and the steady clock stands in. Either way the position the layer
+// answers moves forward from order 0, row 0, never back, and comes from
+// the sub-block the output plays now, or from the one before when the
+// output has played all that was rendered (the frames played of it are at
+// most a sub-block); a play request from order 15, row 50 is taken up.
+// With SECONDS the positions are then followed from the start that long, or
+// to the end cue, and the frames played of the answered sub-block are
+// summed up (median, 95th percentile).
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "assets/assets.h"
+#include "platform/platform.h"
+
+enum {
+    TEST_FREQUENCY = 44100,
+    TEST_SUBBLOCK_FRAMES = 128,  // the layer's sub-block
+    TEST_POLL_MS = 5,
+    TEST_WAIT_LIMIT_MS = 30000,  // how long a position may take to come
+    TEST_MAX_SAMPLES = 64000,    // trails kept: 320 s at one per 5 ms
+};
+static const uint32_t TEST_NO_POSITION = 0xFFFFFFFFu;
+static const double TEST_MS_PER_FRAME = 1000.0 / static_cast<int>(TEST_FREQUENCY);
+
+static int failures;
+static int trails[TEST_MAX_SAMPLES];  // frames played of the answered sub-block
+static int trailCount;
+static int badTrails;  // answers from no sub-block, or from one the output had left
+static int backwards;  // answers earlier than the one before, within one play
+
+static void check(bool ok, const char* what, int line)
+{
+    printf("%s: %s (line %d)\n", ok ? "ok" : "FAILED", what, line);
+    failures += ok ? 0 : 1;
+}
+#define CHECK(condition) check((condition), #condition, __LINE__)
+
+static uint64_t orderRow(uint32_t position)
+{
+    return (static_cast<uint64_t>(position & 0xFFFFu) << 16) | (position >> 16);
+}
+
+// One answer: its trail is recorded, and it must not go back from last.
+static uint32_t follow(uint32_t music, uint32_t last)
+{
+    uint32_t position = platMusicPosition(music);
+    int trail = platSoundLastTrailFrames();
+    // Before the render thread's first sub-block the answer is the rest
+    // position, from nothing published.
+    if (trail < 0 && trailCount == 0)
+        return position;
+    if (trail < 0 || trail > TEST_SUBBLOCK_FRAMES) {
+        if (badTrails++ == 0)
+            printf("first answer outside a sub-block: %d frames\n", trail);
+    } else if (trailCount < TEST_MAX_SAMPLES)
+        trails[trailCount++] = trail;
+    if (orderRow(position) < orderRow(last)) {
+        if (backwards++ == 0)
+            printf("back from order %u, row %u to order %u, row %u\n", last & 0xFFFFu, last >> 16,
+                   position & 0xFFFFu, position >> 16);
+    }
+    return position;
+}
+
+// Follows the position until it reaches at least target; false when it
+// does not come within the wait limit.
+static bool waitFor(uint32_t music, uint32_t target, uint32_t* last)
+{
+    for (int waited = 0; waited < TEST_WAIT_LIMIT_MS; waited += TEST_POLL_MS) {
+        *last = follow(music, *last);
+        if (orderRow(*last) >= orderRow(target))
+            return true;
+        Sleep(TEST_POLL_MS);
+    }
+    return false;
+}
+
+int main(int argc, char** argv)
+{
+    bool wantDevice = argc > 1 && strcmp(argv[1], "device") == 0;
+    int seconds = argc > 2 ? atoi(argv[2]) : 0;
+
+    ULONGLONG opening = GetTickCount64();
+    CHECK(platSoundInit(PLAT_SOUND_DEFAULT_DEVICE, TEST_FREQUENCY));
+    printf("platSoundInit took %llu ms\n", GetTickCount64() - opening);
+    CHECK(!platSoundInit(PLAT_SOUND_DEFAULT_DEVICE, TEST_FREQUENCY));  // once only
+    uint32_t music = platMusicLoad(assetMusicIt, assetMusicItSize, true);
+    CHECK(music != 0);
+    CHECK(platMusicPosition(music) == TEST_NO_POSITION);  // output not started
+    CHECK(platMusicPosition(music + 1) == TEST_NO_POSITION);
+    CHECK(platSoundLatencyUs() == -1);
+    CHECK(platSoundStart());
+    CHECK(platSoundHasDevice() == wantDevice);
+    CHECK(platSoundLatencyUs() > 0);
+    CHECK(platMusicLoad(assetMusicIt, assetMusicItSize, true) == 0);  // the thread owns it
+    CHECK(platMusicPosition(music) == 0);                             // not yet playing
+    CHECK(platMusicPlay(music, 0));
+    ULONGLONG playing = GetTickCount64();
+
+    // Row 1 of order 0 is heard 77 ms into the music, plus the queue.
+    uint32_t last = 0;
+    CHECK(waitFor(music, 0x00010000u, &last));
+    printf("row 1 heard %llu ms after the play call\n", GetTickCount64() - playing);
+    // Order 0 plays 48 rows; order 1, row 4 is past them.
+    CHECK(waitFor(music, 0x00040001u, &last));
+    printf("reached order %u, row %u\n", last & 0xFFFFu, last >> 16);
+    CHECK(backwards == 0);
+
+    CHECK(platMusicPlay(music, 0x0032000Fu));  // order 15, row 50
+    uint32_t fromJump = 0;
+    // Positions from before the request are heard first; then order 15.
+    for (int waited = 0; waited < TEST_WAIT_LIMIT_MS; waited += TEST_POLL_MS) {
+        fromJump = follow(music, 0);
+        if ((fromJump & 0xFFFFu) == 15)
+            break;
+        Sleep(TEST_POLL_MS);
+    }
+    printf("after the jump: order %u, row %u\n", fromJump & 0xFFFFu, fromJump >> 16);
+    CHECK((fromJump & 0xFFFFu) == 15 && (fromJump >> 16) >= 50);
+    backwards = 0;
+    last = fromJump;
+    CHECK(waitFor(music, 0x0034000Fu, &last));  // the first flash cue, order 15 row 52
+    CHECK(backwards == 0);
+
+    if (seconds > 0) {
+        CHECK(platMusicPlay(music, 0));
+        do {
+            Sleep(TEST_POLL_MS);
+            last = platMusicPosition(music);
+        } while ((last & 0xFFFFu) != 0 || (last >> 16) > 4);
+        trailCount = 0;
+        backwards = 0;
+        // Up to the end cue, order 29 row 62: the module loops after it.
+        for (int waited = 0; waited < seconds * 1000 && orderRow(last) < orderRow(0x003E001Du);
+             waited += TEST_POLL_MS) {
+            last = follow(music, last);
+            Sleep(TEST_POLL_MS);
+        }
+        printf("followed %d s to order %u, row %u\n", seconds, last & 0xFFFFu, last >> 16);
+        CHECK(backwards == 0);
+    }
+
+    CHECK(trailCount > 0);
+    CHECK(badTrails == 0);
+    std::sort(trails, trails + trailCount);
+    int median = trails[trailCount / 2];
+    int p95 = trails[trailCount * 95 / 100];
+    printf("trail behind the device over %d answers: median %d frames (%.2f ms), "
+           "95th percentile %d frames (%.2f ms), outside a sub-block %d\n",
+           trailCount, median, median * TEST_MS_PER_FRAME, p95, p95 * TEST_MS_PER_FRAME, badTrails);
+    printf("%s\n", failures == 0 ? "PASS" : "FAIL");
+    // The render thread and the device still run: the process ends with them.
+    return failures == 0 ? 0 : 1;
+}

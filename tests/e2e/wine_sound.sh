@@ -160,6 +160,10 @@ fullshow)
     start_pulse
     start_xvfb 800x600x24
     make_prefix
+    # One rasteriser thread: the intro draws without pause, and with
+    # llvmpipe's threads on every core Wine's sound threads wait their turn,
+    # the sink runs dry and the music, with the show, falls behind the clock.
+    export LP_NUM_THREADS=1
     parec -d werule.monitor --format=s16le --rate=44100 --channels=2 --raw >"$work/music.raw" \
         2>"$work/parec.log" &
     parec_pid=$!

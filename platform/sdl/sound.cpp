@@ -7,6 +7,12 @@
 // under SDL's device lock, which the callback runs inside of. The callback
 // publishes what will be heard, with the time it will be heard, in a ring of
 // relaxed atomics that platMusicPosition reads from any thread.
+//
+// A device lost mid-show (a headset unplugged, the sound server gone): SDL
+// keeps calling back, on a timer of its own that runs slower than real time.
+// The callback then plays on a steady clock from where the music was heard,
+// as with a driver that keeps no time, so the cues and the end stay on time,
+// unheard. The device is not opened again.
 #include "platform/platform.h"
 
 #include "platform/sdl/latency.h"
@@ -42,17 +48,21 @@ static bool soundClockStarted;       // audio thread: soundStartUs is set for th
 static int64_t soundStartUs;         // audio thread: steady clock at the first frame played
 static int64_t soundFramesPlayed;    // audio thread: frames rendered since, skipped ones too
 static uint32_t soundLastStampUs;    // audio thread: heard-at time of the latest slot, microseconds
+static int64_t
+    soundNextHeardUs;  // audio thread: heard-at time of the next frame to render, microseconds
 static int16_t soundScratch[SOUND_BUFFER_FRAMES * SOUND_CHANNELS];  // audio thread: skipped frames
 // Set at start-up before output starts, then read by the audio callback:
 static int soundFrequency;       // Hz, as the device was opened
 static uint32_t soundLatencyUs;  // callback to first frame heard, microseconds, when the
                                  // driver tells no better (the buffer SDL asked for)
-static bool soundClockless;      // the driver keeps no time of its own (disk, dummy)
+static bool soundClockless;      // the driver keeps no time of its own (disk, dummy), or the
+                                 // device is lost (then set by the audio callback)
 static bool soundAsksPulse;      // the driver is PulseAudio's: pulselatency.cpp knows better
 // Any thread:
 static std::atomic<uint32_t> soundMusicHandle{0};   // handle of soundModule, 0 for none
 static std::atomic<uint32_t> soundRestPosition{0};  // position before anything is heard
 static std::atomic<bool> soundSilent{true};         // no device: nothing plays
+static std::atomic<bool> soundLost{false};          // the device went away: the steady clock plays
 // One slot: heard-at time (steady clock, microseconds, low 32 bits, forced
 // odd) in the high 32 bits, position in the low 32 bits; 0 when empty.
 static std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
@@ -93,6 +103,8 @@ static void soundPublish(uint32_t position, uint32_t heardUs)
 // none (then the buffer length stands in).
 static int64_t soundDriverLatencyUs()
 {
+    if (soundLost.load(std::memory_order_relaxed))
+        return 0;
     return soundAsksPulse ? pulseLatencyUs() : -1;
 }
 
@@ -119,6 +131,20 @@ static void soundSkipLateFrames(int64_t nowUs)
     }
 }
 
+// Audio thread, with SDL's device lock held. SDL reports a device that went
+// away as stopped, and calls back all the same: from the frame after the
+// last one rendered, the music plays on the steady clock, as a driver that
+// keeps no time of its own does.
+static void soundCheckDeviceLost()
+{
+    if (soundClockless || SDL_GetAudioDeviceStatus(soundDevice) != SDL_AUDIO_STOPPED)
+        return;
+    soundClockless = true;
+    soundStartUs = soundNextHeardUs;
+    soundFramesPlayed = 0;
+    soundLost.store(true, std::memory_order_relaxed);
+}
+
 // Audio thread, with SDL's device lock held. Fills the buffer in sub-chunks
 // and publishes the position at the start of each with the time its first
 // frame will be heard, so a reader is never more than a sub-chunk late.
@@ -136,9 +162,14 @@ static void soundCallback(void*, Uint8* stream, int length)
         soundStartUs = nowUs;
         soundFramesPlayed = 0;
         soundLastStampUs = static_cast<uint32_t>(nowUs);
-    } else if (soundClockless) {
-        soundSkipLateFrames(nowUs);
+    } else {
+        soundCheckDeviceLost();
+        if (soundClockless)
+            soundSkipLateFrames(nowUs);
     }
+    // Without a clock of the driver's own, a frame is heard when the steady
+    // clock reaches it.
+    int64_t clockHeardUs = soundStartUs + soundFramesPlayed * 1000000 / soundFrequency;
     // SDL calls back once the previous buffer is all handed over, so this
     // one's first frame is heard the driver's latency after the call began.
     // Rendered first and stamped after: the render's time keeps the stamp
@@ -158,7 +189,9 @@ static void soundCallback(void*, Uint8* stream, int length)
                    static_cast<size_t>(length - static_cast<int>(got)) * SOUND_CHANNELS *
                        sizeof(int16_t));
     }
-    int64_t heardUs = latencyHeardAtUs(soundClockUs(), soundDriverLatencyUs(), soundLatencyUs);
+    int64_t heardUs =
+        soundClockless ? clockHeardUs
+                       : latencyHeardAtUs(soundClockUs(), soundDriverLatencyUs(), soundLatencyUs);
     // Frames are heard in the order they are played: when the estimate
     // falls faster than time passes (a sink that ran far ahead drains), a
     // slot is stamped just after the one before, never before it, so the
@@ -171,6 +204,7 @@ static void soundCallback(void*, Uint8* stream, int length)
         soundLastStampUs = stampUs;
         soundPublish(positions[i], stampUs);
     }
+    soundNextHeardUs = heardUs + static_cast<int64_t>(frames) * 1000000 / soundFrequency;
     soundFramesPlayed += frames;
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -156,4 +158,100 @@ TEST_F(LiveSound, DiskDriverOutputIsNotSilent)
     double rms = std::sqrt(energy / static_cast<double>(got));
     printf("disk output: %zu samples, rms %.1f\n", got, rms);
     EXPECT_GT(rms, 100.0);
+}
+
+// The sound server killed mid-show (the test's own PulseAudio, whose
+// process id with_pulse.sh passes in WERULE_PULSE_PID): the position goes
+// on in real time from where it was heard. Each row change after the loss
+// is set against the offline render: how far it trails stays what it was
+// before the loss, and does not grow with time, as it would if the music
+// followed SDL's own callbacks, which come slower than real time once the
+// device is gone.
+TEST_F(LiveSound, PositionKeepsToRealTimeAfterTheServerIsKilled)
+{
+    const char* pid = getenv("WERULE_PULSE_PID");
+    if (!pid)
+        GTEST_SKIP() << "no sound server of the test's own to kill";
+    std::vector<uint32_t> offline(40000);
+    ASSERT_TRUE(platMusicScanPositions(assetMusicIt, assetMusicItSize, FREQUENCY, 1, offline.data(),
+                                       static_cast<int>(offline.size())));
+    // (seconds since the play call, ms the position trails the render).
+    // The server is killed 2.5 s after the music is first heard (a null
+    // sink may hold the first 2 s), and the position followed 10 s more.
+    std::vector<std::pair<double, double>> before, after;
+    auto killAt = playedAt + std::chrono::seconds(10);
+    auto until = killAt + std::chrono::seconds(10);
+    bool killed = false;
+    double killedMs = 0;
+    uint32_t last = platMusicPosition(music);
+    std::ptrdiff_t lastIndex = -1;
+    while (Clock::now() < until) {
+        if (!killed && Clock::now() >= killAt) {
+            ASSERT_EQ(kill(static_cast<pid_t>(atol(pid)), SIGKILL), 0);
+            killed = true;
+            killedMs = std::chrono::duration<double, std::milli>(Clock::now() - playedAt).count();
+        }
+        uint32_t now = platMusicPosition(music);
+        double atMs = std::chrono::duration<double, std::milli>(Clock::now() - playedAt).count();
+        if (now != last) {
+            if (lastIndex < 0) {
+                killAt = Clock::now() + std::chrono::milliseconds(2500);
+                until = killAt + std::chrono::seconds(10);
+            }
+            auto found =
+                std::find(offline.begin() + (lastIndex < 0 ? 0 : lastIndex), offline.end(), now);
+            ASSERT_NE(found, offline.end()) << std::hex << "position " << now << " not ahead";
+            lastIndex = found - offline.begin();
+            double trailMs = atMs - static_cast<double>(lastIndex + 1);
+            // The first half second after the kill is left out: the server
+            // had the last frames rendered before it.
+            if (!killed)
+                before.emplace_back(atMs / 1000, trailMs);
+            else if (atMs > killedMs + 500)
+                after.emplace_back(atMs / 1000, trailMs);
+            last = now;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    ASSERT_GT(before.size(), 20u) << "the music was not heard before the kill";
+    ASSERT_GT(after.size(), 100u) << "the position stood still after the kill";
+    EXPECT_EQ(platSoundLatencyUs(), 0) << "the lost device's latency still allowed for";
+    // The least-squares slope of the trail against time after the loss: 0
+    // when the music keeps to real time, 0.01 when it falls 1 % behind.
+    double n = static_cast<double>(after.size()), st = 0, sd = 0, stt = 0, sdt = 0;
+    for (auto [t, d] : after) {
+        st += t;
+        sd += d;
+        stt += t * t;
+        sdt += t * d;
+    }
+    double slope = (n * sdt - st * sd) / (n * stt - st * st) / 1000;
+    std::vector<double> trailsBefore, trailsAfter;
+    for (auto [t, d] : before)
+        trailsBefore.push_back(d);
+    for (auto [t, d] : after)
+        trailsAfter.push_back(d);
+    std::sort(trailsBefore.begin(), trailsBefore.end());
+    std::sort(trailsAfter.begin(), trailsAfter.end());
+    double medianBefore = trailsBefore[trailsBefore.size() / 2];
+    double medianAfter = trailsAfter[trailsAfter.size() / 2];
+    printf("trail before the kill: median %.1f ms; after: median %.1f ms, drift %.2f %%\n",
+           medianBefore, medianAfter, slope * 100);
+    EXPECT_LT(std::fabs(slope), 0.004) << "the music's clock runs off real time";
+    EXPECT_LT(std::fabs(medianAfter - medianBefore), 100.0) << "the position jumped at the loss";
+
+    // The end cue, row 62 of order 29, still comes, on time: 22 rows of
+    // 77.2 ms after a play from row 40.
+    const uint32_t endCue = 29u | (62u << 16);
+    ASSERT_TRUE(platMusicPlay(music, 29u | (40u << 16)));
+    auto playAgain = Clock::now();
+    uint32_t now = platMusicPosition(music);
+    while (now != endCue && Clock::now() < playAgain + std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        now = platMusicPosition(music);
+    }
+    double tookMs = std::chrono::duration<double, std::milli>(Clock::now() - playAgain).count();
+    printf("end cue %.0f ms after a play from 22 rows before it\n", tookMs);
+    ASSERT_EQ(now, endCue) << "no end cue within 5 s";
+    EXPECT_NEAR(tookMs, 22 * 5 * 2500.0 / 162, 300.0);
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # with_pulse.sh COMMAND...: runs COMMAND with SDL_AUDIODRIVER=pulseaudio
 # against a private PulseAudio server with a null sink (its sockets under a
-# folder of its own), then stops that server by its process id. Exit code
+# folder of its own), then stops that server by its process id (passed to
+# COMMAND as WERULE_PULSE_PID). Exit code
 # 77 (skipped) when pulseaudio or pactl is not installed.
 set -u
 for tool in pulseaudio pactl; do
@@ -30,4 +31,5 @@ until pactl info >/dev/null 2>&1; do
     fi
     sleep 0.1
 done
-SDL_AUDIODRIVER=pulseaudio "$@"
+# The server's process id, for a test that kills it on purpose.
+WERULE_PULSE_PID=$pulse_pid SDL_AUDIODRIVER=pulseaudio "$@"

@@ -4,6 +4,10 @@
 #   e2e_show.sh PROBE WERULE fullshow  the whole show on the disk driver: it
 #       ends by itself with code 0 143 to 147 s after start, the picture turns
 #       white at the first flash (about 74.4 s) and the disk output is music
+#   e2e_show.sh PROBE WERULE lost  the whole show through SDL's pulseaudio
+#       driver into a PulseAudio server of its own, killed 5 s in: the show
+#       goes on silent and still ends by itself with code 0 143 to 147 s
+#       after start, the picture turning white at the first flash
 #   e2e_show.sh PROBE WERULE nodriver  no usable audio driver: the show still
 #       starts, draws, and ends on Esc with code 0
 #   e2e_show.sh PROBE WERULE tsan      20 s of a ThreadSanitizer build, then
@@ -22,8 +26,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/werule-e2e.XXXXXX")
 xvfb_pid=
 show_pid=
+pulse_pid=
 cleanup() {
     [ -n "$show_pid" ] && kill "$show_pid" 2>/dev/null
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
     stop_xvfb
     rm -rf "$work"
 }
@@ -91,7 +97,48 @@ no_reports() {
     fi
 }
 
+# A PulseAudio server with a null sink, in a runtime folder of the test's
+# own; sets pulse_pid.
+start_pulse() {
+    command -v pulseaudio >/dev/null && command -v pactl >/dev/null ||
+        { echo "no pulseaudio or pactl: skipped"; exit 77; }
+    mkdir -m 700 "$work/xdg" "$work/home"
+    export XDG_RUNTIME_DIR="$work/xdg"
+    unset PULSE_SERVER PULSE_SINK
+    echo "autospawn = no" >"$work/client.conf"
+    export PULSE_CLIENTCONFIG="$work/client.conf"
+    HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+        --load="module-null-sink sink_name=werule" \
+        --load="module-native-protocol-unix auth-anonymous=1" 2>"$work/pulse.log" &
+    pulse_pid=$!
+    i=0
+    until pactl info >/dev/null 2>&1; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "pulseaudio did not start"
+        kill -0 "$pulse_pid" 2>/dev/null || fail "pulseaudio ended"
+        sleep 0.1
+    done
+}
+
 case "$mode" in
+lost)
+    start_pulse
+    export SDL_AUDIODRIVER=pulseaudio
+    start_show
+    sleep_until 5 "$started"
+    kill -9 "$pulse_pid"; wait "$pulse_pid" 2>/dev/null; pulse_pid=
+    echo "sound server killed $(since "$started") s after start"
+    sleep_until 59 "$started"
+    before=$(side_level 1)
+    sleep_until 73 "$started"
+    brightest=$(side_level 6)
+    wait_show 150 || fail "still running 150 s after start"
+    [ "$status" = 0 ] || fail "exit code $status"
+    echo "ended by itself after $ended s"
+    echo "side panel grey: at most $before from 59 to 60 s, at most $brightest from 73 to 79 s"
+    is "$ended >= 143 && $ended <= 147" || fail "ended after $ended s, not 143 to 147"
+    is "$before < 0.5" || fail "white before any flash"
+    is "$brightest > 0.8" || fail "no flash between 73 and 79 s"
+    ;;
 fullshow)
     export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/music.raw"
     start_show

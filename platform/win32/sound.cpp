@@ -48,6 +48,7 @@ enum {
     SOUND_RING_SLOTS = 256,       // published positions kept: twice those queued
     SOUND_WAIT_MS = 100,          // longest sleep of the render thread between checks
     SOUND_EXIT_WAIT_MS = 1000,    // longest wait at exit for the render thread to let go
+    SOUND_LOST_MS = 1000,         // a device whose frame stands still this long is lost
 };
 static const uint32_t SOUND_NO_POSITION = 0xFFFFFFFFu;
 
@@ -68,6 +69,8 @@ static int soundNextBuffer;           // the buffer to fill next
 static int64_t soundFramesRendered;   // frames rendered since output started (device frames)
 static uint32_t soundPlaySerialSeen;  // the last play request applied
 static int soundRingNext;             // next ring slot to write
+static uint32_t soundWatchFrame;      // the device's frame when last seen to change
+static int64_t soundWatchSince;       // counter value when it changed to that; 0: not yet seen
 // Any thread:
 // Written by platSoundInit before any other thread starts, read after:
 static std::atomic<HWAVEOUT> soundDevice{nullptr};  // the output device; null: the clock plays
@@ -90,6 +93,24 @@ static std::atomic<uint64_t> soundRing[SOUND_RING_SLOTS];
 
 // --- helpers -------------------------------------------------------------
 
+// Any thread: the frame the device plays now, counted from its first
+// buffer; false when it does not tell.
+static bool soundDeviceFrame(HWAVEOUT device, uint32_t* frame)
+{
+    MMTIME time;
+    memset(&time, 0, sizeof time);
+    time.wType = TIME_SAMPLES;
+    if (waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR)
+        return false;
+    if (time.wType == TIME_SAMPLES)
+        *frame = time.u.sample;
+    else if (time.wType == TIME_BYTES)
+        *frame = time.u.cb / SOUND_BYTES_PER_FRAME;
+    else
+        return false;
+    return true;
+}
+
 // Any thread: the frame the output plays now, counted from platSoundStart;
 // false when the device does not tell.
 static bool soundHeardFrame(uint32_t* frame)
@@ -109,18 +130,7 @@ static bool soundHeardFrame(uint32_t* frame)
         *frame = static_cast<uint32_t>(frames < rendered ? frames : rendered);
         return true;
     }
-    MMTIME time;
-    memset(&time, 0, sizeof time);
-    time.wType = TIME_SAMPLES;
-    if (waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR)
-        return false;
-    if (time.wType == TIME_SAMPLES)
-        *frame = time.u.sample;
-    else if (time.wType == TIME_BYTES)
-        *frame = time.u.cb / SOUND_BYTES_PER_FRAME;
-    else
-        return false;
-    return true;
+    return soundDeviceFrame(device, frame);
 }
 
 // Render thread: the position at the next frame to be rendered.
@@ -186,6 +196,32 @@ static void soundCheckClosing()
         Sleep(INFINITE);
 }
 
+// Render thread, while every buffer waits on the device: true once the
+// device's frame has stood still for SOUND_LOST_MS. Then the steady clock
+// is set to play that frame at the moment it was first seen, and takes
+// over from the device for good.
+static bool soundDeviceLost(HWAVEOUT device)
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    uint32_t frame = soundWatchFrame;
+    bool told = soundDeviceFrame(device, &frame);
+    if (soundWatchSince == 0 || (told && frame != soundWatchFrame)) {
+        soundWatchFrame = frame;
+        soundWatchSince = now.QuadPart;
+        return false;
+    }
+    int64_t rate = soundClockRate.load(std::memory_order_relaxed);
+    if ((now.QuadPart - soundWatchSince) * 1000 / rate < SOUND_LOST_MS)
+        return false;
+    int64_t frequency = soundFrequency.load(std::memory_order_relaxed);
+    int64_t heard = soundWatchFrame;
+    int64_t ticks = heard / frequency * rate + heard % frequency * rate / frequency;
+    soundClockStart.store(soundWatchSince - ticks, std::memory_order_relaxed);
+    soundDevice.store(nullptr, std::memory_order_relaxed);
+    return true;
+}
+
 // Render thread, with a device: queues the next buffer once the device is
 // done with it (or it was never queued); otherwise waits for the device's
 // signal.
@@ -195,7 +231,8 @@ static void soundFeedDevice(HWAVEOUT device)
     // The device sets WHDR_DONE from its own thread.
     DWORD flags = *static_cast<volatile DWORD*>(&header->dwFlags);
     if ((flags & WHDR_PREPARED) != 0 && (flags & WHDR_DONE) == 0) {
-        WaitForSingleObject(soundWakeup, SOUND_WAIT_MS);
+        if (!soundDeviceLost(device))
+            WaitForSingleObject(soundWakeup, SOUND_WAIT_MS);
         return;
     }
     soundRender(soundBuffers[soundNextBuffer]);

@@ -8,6 +8,8 @@
 #              opens and the layer's checks pass (MEASURE_SECONDS=145 then
 #              follows a whole show's length and sums up how far the
 #              position trails the device)
+#   layer-lost as layer, and the server is killed when the test asks: the
+#              layer gives the device up and keeps the music on time
 #   layer-nodevice  the same with no server: waveOut fails, the steady clock
 #              stands in, the checks pass
 #   fullshow   EXE is werule.exe on the null sink: its picture stops by
@@ -146,6 +148,25 @@ layer)
     make_prefix
     "$wine" "$exe" device ${MEASURE_SECONDS:-} >"$work/show.log" 2>&1
     status=$?
+    cat "$work/show.log"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    ;;
+layer-lost)
+    start_pulse
+    make_prefix
+    started=$(now)
+    "$wine" "$exe" lost >"$work/show.log" 2>&1 &
+    show_pid=$!
+    i=0
+    until grep -q "lose the device now" "$work/show.log"; do
+        i=$((i + 1)); [ $i -gt 600 ] && fail "the test never asked for the device to go"
+        kill -0 "$show_pid" 2>/dev/null || fail "the test ended before it asked"
+        sleep 0.1
+    done
+    kill -9 "$pulse_pid"
+    wait "$pulse_pid" 2>/dev/null
+    pulse_pid=
+    wait_show 120 || fail "still running 120 s after start"
     cat "$work/show.log"
     [ "$status" -eq 0 ] || fail "exit code $status"
     ;;

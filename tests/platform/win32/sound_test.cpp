@@ -1,7 +1,10 @@
 // The Win32 sound layer with the embedded module, run under Wine:
-//   test-platform-win32-sound.exe device|nodevice [SECONDS]
+//   test-platform-win32-sound.exe device|nodevice|lost [SECONDS]
 // device: waveOut must open (a sound server runs); nodevice: it must not,
-// and the steady clock stands in. Either way the position the layer
+// and the steady clock stands in; lost: as device, and then the test prints
+// "lose the device now" and the one who runs it kills the sound server: the
+// layer must give the device up, the position must go on in real time, and
+// the end cue must come on time. Either way the position the layer
 // answers moves forward from order 0, row 0, never back, and comes from
 // the sub-block the output plays now, or from the one before when the
 // output has played all that was rendered (the frames played of it are at
@@ -43,6 +46,15 @@ static void check(bool ok, const char* what, int line)
 }
 #define CHECK(condition) check((condition), #condition, __LINE__)
 
+// Milliseconds on the performance counter.
+static double nowMs()
+{
+    LARGE_INTEGER count, rate;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&rate);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(rate.QuadPart);
+}
+
 static uint64_t orderRow(uint32_t position)
 {
     return (static_cast<uint64_t>(position & 0xFFFFu) << 16) | (position >> 16);
@@ -83,9 +95,94 @@ static bool waitFor(uint32_t music, uint32_t target, uint32_t* last)
     return false;
 }
 
+// The lost device: played from order 1, row 0 (orders 1 to 8 play patterns
+// of 64 rows, 77.16 ms each), the device is killed, and each row change is
+// set against the time it is due. How far it trails must not drift after
+// the loss; then a play from row 40 of order 29 reaches the end cue on time.
+static const double TEST_ROW_MS = 5 * 2500.0 / 162;
+static void checkLostDevice(uint32_t music)
+{
+    uint32_t last = 0;
+    CHECK(platMusicPlay(music, 0x00000001u));
+    for (int waited = 0; waited < TEST_WAIT_LIMIT_MS; waited += TEST_POLL_MS) {
+        last = platMusicPosition(music);
+        if ((last & 0xFFFFu) == 1 && (last >> 16) >= 4)
+            break;
+        Sleep(TEST_POLL_MS);
+    }
+    CHECK((last & 0xFFFFu) == 1 && (last >> 16) >= 4);
+    double trailsBefore[256], trailsAfter[1024];
+    double timesAfter[1024];
+    int before = 0, after = 0;
+    double playMs = nowMs() - (4 * TEST_ROW_MS);  // row 4 is heard now
+    printf("lose the device now\n");
+    fflush(stdout);
+    double lostAt = 0;
+    for (double start = nowMs(); nowMs() < start + 14000;) {
+        uint32_t position = platMusicPosition(music);
+        double at = nowMs();
+        if (lostAt == 0 && !platSoundHasDevice())
+            lostAt = at - start;
+        if (position != last && (position & 0xFFFFu) >= 1 && (position & 0xFFFFu) <= 8) {
+            double due = (((position & 0xFFFFu) - 1) * 64 + (position >> 16)) * TEST_ROW_MS;
+            double trail = at - playMs - due;
+            if (lostAt == 0 && before < 256)
+                trailsBefore[before++] = trail;
+            else if (lostAt > 0 && at - start > lostAt + 200 && after < 1024) {
+                timesAfter[after] = at / 1000;
+                trailsAfter[after++] = trail;
+            }
+        }
+        last = position;
+        Sleep(1);
+    }
+    printf("the device given up %.0f ms after the kill was asked for\n", lostAt);
+    CHECK(lostAt > 0 && lostAt < 4000);
+    CHECK(after > 50);
+    if (after <= 50 || before == 0)
+        return;
+    double n = after, st = 0, sd = 0, stt = 0, sdt = 0;
+    for (int i = 0; i < after; i++) {
+        st += timesAfter[i];
+        sd += trailsAfter[i];
+        stt += timesAfter[i] * timesAfter[i];
+        sdt += timesAfter[i] * trailsAfter[i];
+    }
+    double slope = (n * sdt - st * sd) / (n * stt - st * st) / 1000;
+    std::sort(trailsBefore, trailsBefore + before);
+    std::sort(trailsAfter, trailsAfter + after);
+    double medianBefore = trailsBefore[before / 2], medianAfter = trailsAfter[after / 2];
+    printf("trail before the loss: median %.1f ms; after: median %.1f ms, drift %.2f %%\n",
+           medianBefore, medianAfter, slope * 100);
+    CHECK(slope > -0.004 && slope < 0.004);
+    CHECK(medianAfter - medianBefore > -150 && medianAfter - medianBefore < 150);
+
+    // A play request is heard once the queue ahead of it has played, so the
+    // rows to the end cue are timed from the first one heard of order 29.
+    CHECK(platMusicPlay(music, 29u | (40u << 16)));
+    double limit = nowMs() + 5000;
+    uint32_t position = platMusicPosition(music);
+    while ((position & 0xFFFFu) != 29 && nowMs() < limit) {
+        Sleep(1);
+        position = platMusicPosition(music);
+    }
+    double from = nowMs();
+    uint32_t fromRow = position >> 16;
+    while (position != 0x003E001Du && nowMs() < limit) {
+        Sleep(1);
+        position = platMusicPosition(music);
+    }
+    double took = nowMs() - from;
+    double due = (62.0 - fromRow) * TEST_ROW_MS;
+    printf("end cue %.0f ms after row %u of order 29, due after %.0f ms\n", took, fromRow, due);
+    CHECK(position == 0x003E001Du);
+    CHECK(took > due - 300 && took < due + 300);
+}
+
 int main(int argc, char** argv)
 {
-    bool wantDevice = argc > 1 && strcmp(argv[1], "device") == 0;
+    bool lose = argc > 1 && strcmp(argv[1], "lost") == 0;
+    bool wantDevice = lose || (argc > 1 && strcmp(argv[1], "device") == 0);
     int seconds = argc > 2 ? atoi(argv[2]) : 0;
 
     ULONGLONG opening = GetTickCount64();
@@ -129,6 +226,8 @@ int main(int argc, char** argv)
     last = fromJump;
     CHECK(waitFor(music, 0x0034000Fu, &last));  // the first flash cue, order 15 row 52
     CHECK(backwards == 0);
+    if (lose)
+        checkLostDevice(music);
 
     if (seconds > 0) {
         CHECK(platMusicPlay(music, 0));

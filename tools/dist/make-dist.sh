@@ -63,10 +63,10 @@ linux_packages() {
     sort -u "$2.all" >"$2"
 }
 
-# Words of standard input as lines of at most 80 columns, each indented by
-# six spaces.
+# The words of standard input, one a line, as lines of at most 80 columns,
+# each indented by six spaces.
 wrap() {
-    tr -s ' \n' '\n\n' | awk '
+    awk '
         { if (line != "" && length(line) + 1 + length($0) > 74) { print "      " line; line = "" }
           line = (line == "" ? $0 : line " " $0) }
         END { if (line != "") print "      " line }'

@@ -7,7 +7,7 @@
 #   werule-VERSION-linux-x86_64.tar.gz  werule-VERSION-linux-x86_64/ with
 #                                       werule and werule.nfo
 #   werule-VERSION.png                  the show at SHOT_AT s, 800x600
-#   SHA256SUMS                          of every werule-VERSION-* and .png
+#   SHA256SUMS                          of the three above
 # Earlier release files in OUT_DIR are removed first. The same commit gives
 # the same bytes: stripped binaries (the PE time stamp 0), every file time
 # the commit's time, fixed order and owner, gzip without name or time, the
@@ -26,17 +26,12 @@ here=$source_dir/tools/dist
 # the floor and the scroller's first words.
 SHOT_AT=6
 SHOT_SEED=1
-# The oldest Windows the executable's imports and subsystem version allow.
-WINDOWS_VERSION="Windows Vista or later"
-
 version=$("$here/version.sh" "$source_dir")
-if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
-    epoch=$SOURCE_DATE_EPOCH
-elif epoch=$(git -C "$source_dir" log -1 --format=%ct HEAD 2>/dev/null) && [ -n "$epoch" ]; then
-    :
-else
-    epoch=$(date -r "$source_dir/VERSION" +%s)
-fi
+# The time of every file in the archives: the commit's, or without git the
+# time of VERSION.
+epoch=$(git -C "$source_dir" log -1 --format=%ct HEAD 2>/dev/null) || epoch=
+[ -n "$epoch" ] || epoch=$(date -r "$source_dir/VERSION" +%s)
+# SOURCE_DATE_EPOCH=0: strip writes 0, not the time, as the PE time stamp.
 export TZ=UTC LC_ALL=C SOURCE_DATE_EPOCH=0
 
 for f in "$build_dir/werule" "$build_dir/werule-capture" "$win_dir/werule.exe"; do
@@ -74,15 +69,14 @@ wrap() {
 
 # The template TEMPLATE filled in, with CRLF line ends.
 fill() {
-    awk -v version="$version" -v windows="$WINDOWS_VERSION" \
-        -v packages="$stage/packages" -v font="$stage/font" '
+    awk -v version="$version" -v packages="$stage/packages" -v font="$stage/font" '
         function file(name,   line) {
             while ((getline line < name) > 0) print line "\r"
             close(name)
         }
         /^@LINUX_PACKAGES@$/ { file(packages); next }
         /^@FONT_LICENCE@$/ { file(font); next }
-        { gsub(/@VERSION@/, version); gsub(/@WINDOWS_VERSION@/, windows); print $0 "\r" }
+        { gsub(/@VERSION@/, version); print $0 "\r" }
     ' "$1"
 }
 

@@ -2,6 +2,7 @@
 #   make run      builds and runs the intro
 #   make test     builds everything and runs every test
 #   make windows  cross-builds build-win/werule.exe with MinGW-w64
+#   make dist     makes the release files in dist/ from the trees above
 # Each installs missing Debian packages first (tools/install-deps.sh).
 
 BUILD      ?= build
@@ -9,10 +10,11 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 WIN_BUILD  ?= build-win
+DIST       ?= dist
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja -DWERULE_WERROR=ON
 
-.PHONY: all run test deps configure build bench clean windows
+.PHONY: all run test deps configure build bench clean windows sanitizers dist
 
 all: build
 
@@ -53,11 +55,17 @@ windows: deps
 	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
-test: build sanitizers windows
+# The release files: the Windows zip, the Linux tar.gz, a screenshot and
+# their SHA256SUMS, named with tools/dist/version.sh's version.
+dist: configure windows
+	cmake --build $(BUILD) -j $(JOBS) --target werule werule-capture
+	tools/dist/make-dist.sh . $(BUILD) $(WIN_BUILD) $(DIST)
+
+test: build sanitizers windows dist
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
 
 bench: build
 	tools/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(DIST)

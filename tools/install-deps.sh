@@ -14,7 +14,7 @@ xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
 libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-dpkg-dev"
+dpkg-dev zip unzip"
 
 # bench-sync also measures through PipeWire when pipewire, pipewire-pulse,
 # wireplumber and dbus-daemon are installed; they are left out here because

@@ -13,7 +13,9 @@
 #   no          1024x768x24 screen: 'n' (No) shows a second box; exit 1
 #   imports     no display: the file is a GUI program that imports system
 #               DLLs only and holds one icon group, number 102
-#   layer       WERULE_EXE is test-platform-win32.exe: it must pass
+#   layer       WERULE_EXE is a test program of the Win32 layer
+#               (test-platform-win32.exe, test-platform-win32-release.exe)
+#               on an 800x600x24 screen: it must pass
 set -u
 
 probe=$1

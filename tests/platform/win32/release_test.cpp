@@ -10,17 +10,17 @@
 //
 // The display-mode restore (ChangeDisplaySettingsA(NULL, 0)) is not among
 // the failures: closeWindow does not look at its result and has no message
-// for it, and Wine on Xvfb gives no way to make it fail, so what is checked
-// of it is only that the cursor and the later steps follow it.
+// for it, and Wine on Xvfb offers no way to make it fail short of editing
+// Wine's own registry record of the display's mode; what is checked of it
+// is that the cursor and the later steps follow it.
 //
 // ReleaseDC cannot fail alone under Wine: the window's own DC (CS_OWNDC)
-// is released successfully as often as it is asked, and it goes only with
-// the window, so its failure is caused by destroying the window first, and
-// "Could Not Release hWnd." follows it.
+// is released successfully as often as it is asked, from any thread, even
+// after DeleteDC, and it goes only with the window; so its failure is
+// caused by destroying the window first, and "Could Not Release hWnd."
+// follows it.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-
-#include <GL/gl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -80,8 +80,9 @@ static LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam)
         return 1;  // DestroyWindow fails
     }
     char className[32] = {};
-    if (code == HCBT_ACTIVATE && window != lastBox && GetClassNameA(window, className, 32) &&
-        strcmp(className, "#32770") == 0 && boxCount < TEST_MAX_BOXES) {
+    if (code == HCBT_ACTIVATE && window != lastBox &&
+        GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0 &&
+        boxCount < TEST_MAX_BOXES) {
         lastBox = window;
         SeenBox* box = &boxes[boxCount++];
         memset(box, 0, sizeof *box);

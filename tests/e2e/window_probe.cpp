@@ -13,8 +13,12 @@
 //                              time of its last change (seconds since the
 //                              epoch); exit 1 if it still changes after
 //                              LIMIT seconds
+//   window-probe cursor        prints the serial number of the cursor shown
+//                              at the pointer and how many of its pixels
+//                              are not fully transparent (XFixes)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <chrono>
 #include <cstdint>
@@ -189,12 +193,33 @@ static int still(double quiet, double limit)
     return 0;
 }
 
+static int cursor()
+{
+    int eventBase;
+    int errorBase;
+    if (!XFixesQueryExtension(display, &eventBase, &errorBase)) {
+        return 1;
+    }
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (image == nullptr) {
+        return 1;
+    }
+    int opaque = 0;
+    for (int i = 0; i < image->width * image->height; ++i) {
+        opaque += (image->pixels[i] >> 24) != 0 ? 1 : 0;  // ARGB, alpha on top
+    }
+    printf("%lu %d\n", image->cursor_serial, opaque);
+    XFree(image);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     display = XOpenDisplay(nullptr);
     if (display == nullptr || argc < 2) {
         fprintf(stderr,
-                "usage: window-probe find|close TITLE | bands TOP | count | still SECONDS LIMIT\n");
+                "usage: window-probe find|close TITLE | bands TOP | count | still SECONDS LIMIT | "
+                "cursor\n");
         return 2;
     }
     if (strcmp(argv[1], "find") == 0 && argc == 3) {
@@ -208,6 +233,9 @@ int main(int argc, char** argv)
     }
     if (strcmp(argv[1], "still") == 0 && argc == 4) {
         return still(atof(argv[2]), atof(argv[3]));
+    }
+    if (strcmp(argv[1], "cursor") == 0) {
+        return cursor();
     }
     if (strcmp(argv[1], "count") == 0) {
         printf("%d\n", countMapped());

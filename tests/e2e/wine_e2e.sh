@@ -11,9 +11,27 @@
 #               captioned window, its 800x600 client area at the screen's
 #               corner below the caption, the display mode untouched
 #   no          1024x768x24 screen: 'n' (No) shows a second box; exit 1
+#   cursor      800x600x24 screen, the pointer moved over the window: the
+#               cursor there is hidden (XFixes: no visible pixel) while the
+#               show runs, the root window's cursor before; Esc ends it
+#               with 0. That the cursor is shown again at the end X cannot
+#               tell: the window takes its cursor with it, and while
+#               DestroyWindow keeps it 2 s (Wine without a window manager)
+#               Wine gives it the shown cursor only on the next pointer
+#               event. test-platform-win32-release.exe checks the count.
+#   minimise    800x600x24 screen: window-probe-win32.exe (beside
+#               WERULE_EXE) minimises the window and takes the activation,
+#               as the taskbar does; no frame is drawn while it is
+#               minimised (Wine's trace of wglSwapBuffers, WINEDEBUG=+wgl,
+#               counts them: the screen cannot tell, since Wine shows
+#               nothing of a minimised window's drawing) and the screen
+#               keeps the last frame; restored, the show draws again and Esc
+#               ends it with 0
 #   imports     no display: the file is a GUI program that imports system
 #               DLLs only and holds one icon group, number 102
-#   layer       WERULE_EXE is test-platform-win32.exe: it must pass
+#   layer       WERULE_EXE is a test program of the Win32 layer
+#               (test-platform-win32.exe, test-platform-win32-release.exe)
+#               on an 800x600x24 screen: it must pass
 set -u
 
 probe=$1
@@ -91,6 +109,11 @@ make_prefix() {
 start_show() {
     "$wine" "$exe" >"$work/show.log" 2>&1 &
     show_pid=$!
+}
+
+# The frames drawn so far, as Wine's wgl trace counts them.
+swaps() {
+    grep -c 'wglSwapBuffers' "$work/show.log"
 }
 
 
@@ -215,6 +238,64 @@ no)
     press_in "$box" Return
     wait_end 100 || fail "still running after 'To ja znikam.'"
     [ "$status" -eq 1 ] || fail "exit code $status after No"
+    ;;
+cursor)
+    start_xvfb 800x600x24
+    make_prefix
+    cursor=$("$probe" cursor) || fail "no XFixes cursor image"
+    echo "the root window's cursor: ${cursor#* } visible pixels"
+    [ "${cursor#* }" -gt 0 ] || fail "the root window's cursor shows nothing"
+    start_show
+    wait_window 300
+    sleep 2
+    # As a person moves the mouse over the show: Wine sets the window's
+    # cursor on pointer events.
+    xdotool mousemove 200 200 && sleep 0.2 && xdotool mousemove 400 300
+    sleep 0.5
+    cursor=$("$probe" cursor)
+    [ "${cursor#* }" = 0 ] || fail "the cursor over the fullscreen window shows ${cursor#* } pixels"
+    sleep 1
+    xdotool mousemove 600 500
+    sleep 0.5
+    cursor=$("$probe" cursor)
+    [ "${cursor#* }" = 0 ] || fail "the cursor came back during the show: ${cursor#* } pixels"
+    echo "over the window while the show runs: no visible pixel"
+    hold_escape_to_end 100
+    ;;
+minimise)
+    helper=$(dirname "$exe")/window-probe-win32.exe
+    [ -f "$helper" ] || { echo "no $helper (make windows builds it): skipped"; exit 77; }
+    start_xvfb 800x600x24
+    make_prefix
+    WINEDEBUG=-all,+wgl "$wine" "$exe" >"$work/show.log" 2>&1 &
+    show_pid=$!
+    wait_window 300
+    sleep 3
+    [ "$(swaps)" -gt 10 ] || fail "no frames drawn before minimising ($(swaps))"
+    "$wine" "$helper" minimise ":: We rule ::" 6 >"$work/helper.log" 2>&1 &
+    helper_pid=$!
+    i=0
+    until grep -q '^minimised' "$work/helper.log"; do
+        i=$((i + 1)); [ $i -gt 300 ] && fail "not minimised: $(cat "$work/helper.log")"
+        kill -0 "$helper_pid" 2>/dev/null || fail "not minimised: $(cat "$work/helper.log")"
+        sleep 0.05
+    done
+    # A frame begun before the window was minimised may still be swapped.
+    sleep 0.5
+    before=$(swaps)
+    "$probe" still 2 3 >/dev/null || fail "the screen changes while the window is minimised"
+    after=$(swaps)
+    echo "frames while minimised: $before, 2 s later $after"
+    [ "$after" -eq "$before" ] || fail "$((after - before)) frames drawn while minimised"
+    set -- $("$probe" bands 100)
+    echo "the screen meanwhile: band mean $3 (the last frame)"
+    wait "$helper_pid" || fail "not restored: $(cat "$work/helper.log")"
+    restored=$(swaps)
+    sleep 1
+    echo "restored: $(( $(swaps) - restored )) frames in the next second"
+    [ "$(swaps)" -gt $((restored + 10)) ] || fail "the show does not draw again after restoring"
+    ! "$probe" still 1 3 >/dev/null || fail "the screen stands still after restoring"
+    hold_escape_to_end 100
     ;;
 *)
     echo "unknown case $case_name"; exit 2 ;;

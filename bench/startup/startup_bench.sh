@@ -2,10 +2,10 @@
 # Start-up time, exec to first frame, of the Linux intro (SDL's dummy audio
 # driver) and of the Windows one under Wine, on one private 800x600 Xvfb
 # screen: RUNS starts of each, taken in turn; the first frame is the first
-# screen grab whose letterbox band is not black (grabs about every 30 ms, so
-# each figure is late by up to one grab). Every Wine start has a fresh
-# server in the shared prefix (made first when it does not exist, about
-# 10 s, not counted).
+# screen grab whose letterbox band is not black (window-probe shown: a grab
+# every 10 ms, so each figure is late by up to that and one grab). Every
+# Wine start has a fresh server in the shared prefix (made first when it
+# does not exist, about 10 s, not counted).
 #   startup_bench.sh PROBE WERULE WERULE_EXE PREFIX [--quick] [RUNS] [linux] [wine]
 # --quick: one start of each (a few seconds), the same lines. linux and wine
 # choose the systems (by default both; Wine only when WERULE_EXE exists,
@@ -68,14 +68,16 @@ start_xvfb 800x600x24
 # Prints the milliseconds from starting "$@" to its first frame, or
 # "timeout".
 first_frame() {
+    "$probe" shown 100 60 >"$work/shown" 2>/dev/null &
+    probe_pid=$!
+    sleep 0.2  # the probe connects and sees the screen still black
     start=$(now_ms)
     "$@" >/dev/null 2>&1 &
     pid=$!
     took=timeout
-    while [ $(( $(now_ms) - start )) -lt 60000 ]; do
-        set -- $("$probe" bands 100 2>/dev/null || echo 0 0 0)
-        if awk "BEGIN { exit !($3 > 2) }"; then took=$(( $(now_ms) - start )); break; fi
-    done
+    if wait "$probe_pid"; then
+        took=$(( $(cat "$work/shown") - start ))
+    fi
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     "$wineserver" -k 2>/dev/null

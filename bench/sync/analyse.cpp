@@ -1,4 +1,4 @@
-// sync-analyse DIR DRIVER
+// sync-analyse DIR DRIVER [--quick]
 // The benchmark's figures from what sync-watch and bench_sync.sh left in
 // DIR: the module rendered offline locates each cue row's sound in the
 // recording (align.h), the recording's stamps and the server's latencies
@@ -6,6 +6,12 @@
 // reached the screen and when the window closed. Prints one line per cue,
 // the median and spread of flash minus sound, the end cue, and
 // "SYNC DRIVER flash-minus-sound median MS p95 MS cues N". One thread.
+// --quick: the recording holds only the show's first seconds (no cue has
+// come yet). The rows that begin on each whole second from 5 s on, while the
+// recording lasts, stand in for the cues: each is located in the recording
+// and dated as it left the sink just as a cue is, and listed; then
+// "check points located: N of M" and the SYNC line with cues 0 (no flash).
+// Exits 1 when none is located.
 #include "assets/assets.h"
 #include "bench/sync/align.h"
 #include "platform/platform.h"
@@ -36,8 +42,10 @@ static const int LOCAL_REACH = 2 * 44100;
 static const int STAMP_SPAN = 44100;
 // A flash further than this from its cue's sound is missed.
 static const int MATCH_MS = 250;
-// 14 flash cues, then the end cue.
+// 14 flash cues, then the end cue; in quick mode as many check points at most.
 static const int CUE_COUNT = 15;
+// Check points (--quick): from this second of the music on, one a second.
+static const int CHECK_FROM_S = 5;
 
 struct Cue {
     uint32_t order, row;
@@ -49,6 +57,8 @@ struct Cue {
 
 // ---- state (the one thread)
 static Cue cues[CUE_COUNT];
+static int cueCount = CUE_COUNT;                  // in quick mode, the check points
+static bool quickMode;                            // --quick: check points instead of cues
 static std::vector<int16_t> recordSamples;        // the recording, interleaved stereo
 static std::vector<int16_t> renderSamples;        // the offline render, interleaved stereo
 static std::vector<int64_t> readNs, framesAfter;  // sync-watch's stamps
@@ -132,20 +142,34 @@ static bool readInputs(const char* dir)
 
 // The cue rows' first frames in the offline render, from its positions at
 // every millisecond (a row begins within the millisecond before the first
-// that shows it).
-static bool findCueFrames()
+// that shows it). In quick mode the check points: the rows playing at each
+// whole second from CHECK_FROM_S on whose fine search's window ends a
+// second (the silence after the show) before the recording does, musicFrames
+// frames after the music's start.
+static bool findCueFrames(int64_t musicFrames)
 {
-    static const uint32_t ORDERS[] = {15, 17, 21, 23, 25, 27, 29};
-    int n = 0;
-    for (uint32_t order : ORDERS)
-        for (uint32_t row : {52u, 56u})
-            cues[n++] = {order, row, -1, false, 0, 0};
-    cues[n] = {29, 62, -1, false, 0, 0};
     std::vector<uint32_t> positions(SCAN_MS);
     if (!platMusicScanPositions(assetMusicIt, assetMusicItSize, FREQUENCY, 1, positions.data(),
                                 SCAN_MS))
         return false;
-    for (Cue& cue : cues) {
+    int n = 0;
+    if (quickMode) {
+        for (int second = CHECK_FROM_S; n < CUE_COUNT && second * 1000 <= SCAN_MS; second++) {
+            if (static_cast<int64_t>(second + 1) * FREQUENCY + WINDOW / 4 > musicFrames)
+                break;
+            const uint32_t packed = positions[second * 1000 - 1];
+            cues[n++] = {packed & 0xFFFFu, packed >> 16, -1, false, 0, 0};
+        }
+    } else {
+        static const uint32_t ORDERS[] = {15, 17, 21, 23, 25, 27, 29};
+        for (uint32_t order : ORDERS)
+            for (uint32_t row : {52u, 56u})
+                cues[n++] = {order, row, -1, false, 0, 0};
+        cues[n++] = {29, 62, -1, false, 0, 0};
+    }
+    cueCount = n;
+    for (int i = 0; i < cueCount; i++) {
+        Cue& cue = cues[i];
         uint32_t packed = cue.order | (cue.row << 16);
         for (int step = 1; step <= SCAN_MS; step++) {
             if (positions[step - 1] == packed) {
@@ -168,8 +192,9 @@ static int64_t firstSound(const int16_t* samples, int64_t frames)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: sync-analyse DIR DRIVER\n");
+    quickMode = argc == 4 && strcmp(argv[3], "--quick") == 0;
+    if (argc != 3 && !quickMode) {
+        fprintf(stderr, "usage: sync-analyse DIR DRIVER [--quick]\n");
         return 2;
     }
     const char* driver = argv[2];
@@ -179,8 +204,8 @@ int main(int argc, char** argv)
     }
     const int64_t renderFrames = static_cast<int64_t>(SCAN_MS) * FREQUENCY / 1000;
     renderSamples.resize(static_cast<size_t>(renderFrames) * 2);
-    if (!findCueFrames() || !platMusicRenderStereo(assetMusicIt, assetMusicItSize, FREQUENCY, 0,
-                                                   renderFrames, renderSamples.data())) {
+    if (!platMusicRenderStereo(assetMusicIt, assetMusicItSize, FREQUENCY, 0, renderFrames,
+                               renderSamples.data())) {
         fprintf(stderr, "sync-analyse: the module does not render\n");
         return 1;
     }
@@ -208,6 +233,10 @@ int main(int argc, char** argv)
         return 1;
     }
     lag = first.lag;
+    if (!findCueFrames(recordFrames - lag)) {
+        fprintf(stderr, "sync-analyse: the module's positions cannot be scanned\n");
+        return 1;
+    }
 
     // The recording stream's latency as the server reports it: its buffer,
     // less the sink's latency, by which the monitor runs ahead of the sink
@@ -240,7 +269,8 @@ int main(int argc, char** argv)
     std::vector<double> differencesMs, absoluteMs;
     printf("%5s %4s %10s %10s %12s %9s\n", "order", "row", "lag_ms", "sound_s", "screen-sound",
            "residual");
-    for (int i = 0; i < CUE_COUNT; i++) {
+    int located = 0;
+    for (int i = 0; i < cueCount; i++) {
         Cue& cue = cues[i];
         if (cue.renderFrame < 0) {
             printf("%5u %4u never reached offline\n", cue.order, cue.row);
@@ -249,8 +279,10 @@ int main(int argc, char** argv)
         // Dropouts move the music later as the show goes on: the envelope
         // of the seconds before the cue first, then sample by sample over a
         // window that ends a little after the cue's onset; for the end cue
-        // it ends at the onset, since the sound stops soon after it.
-        const bool flash = i < CUE_COUNT - 1;
+        // it ends at the onset, since the sound stops soon after it. A
+        // check point is searched for as a flash cue is, and has no flash.
+        const bool endCue = !quickMode && i == CUE_COUNT - 1;
+        const bool flash = !quickMode && !endCue;
         int64_t from = cue.renderFrame - LOCAL_FRAMES;
         int64_t recordFrom = from + lag - LOCAL_REACH;
         if (recordFrom < 0)
@@ -263,7 +295,7 @@ int main(int argc, char** argv)
         SyncMatch match = {false, 0, 1};
         if (local >= 0)
             match = syncRefineLag(render, renderFrames, record, recordFrames,
-                                  cue.renderFrame - (flash ? WINDOW * 3 / 4 : WINDOW), WINDOW,
+                                  cue.renderFrame - (endCue ? WINDOW : WINDOW * 3 / 4), WINDOW,
                                   local + recordFrom - from, CUE_RADIUS);
         if (!match.found) {
             printf("%5u %4u not found in the recording (residual %.3f)\n", cue.order, cue.row,
@@ -272,6 +304,7 @@ int main(int argc, char** argv)
         }
         lag = match.lag;
         cue.located = true;
+        located++;
         int64_t leftNs =
             syncFrameLeftNs(readNs.data(), framesAfter.data(), static_cast<int>(readNs.size()),
                             FREQUENCY, recordLatencyNs, cue.renderFrame + match.lag, STAMP_SPAN);
@@ -289,7 +322,7 @@ int main(int argc, char** argv)
                 used[static_cast<size_t>(best)] = true;
                 cue.screenS = flashS[static_cast<size_t>(best)];
             }
-        } else {
+        } else if (endCue) {
             for (double closed : closedS) {
                 if (closed > cues[CUE_COUNT - 2].soundS) {
                     cue.screenS = closed;
@@ -308,7 +341,10 @@ int main(int argc, char** argv)
             }
         } else {
             printf("%5u %4u %10.2f %10.3f %12s %9.4f\n", cue.order, cue.row, lagMs, cue.soundS,
-                   flash ? "no flash" : "not closed", match.residual);
+                   flash    ? "no flash"
+                   : endCue ? "not closed"
+                            : "check point",
+                   match.residual);
         }
     }
     size_t n = differencesMs.size();
@@ -318,13 +354,15 @@ int main(int argc, char** argv)
                "|difference| %.1f ms\n",
                n, medianMs, *std::min_element(differencesMs.begin(), differencesMs.end()),
                *std::max_element(differencesMs.begin(), differencesMs.end()), p95Ms);
+    if (quickMode)
+        printf("check points located: %d of %d\n", located, cueCount);
     const Cue& end = cues[CUE_COUNT - 1];
-    if (end.located && end.screenS > 0)
+    if (!quickMode && end.located && end.screenS > 0)
         printf("end cue: window closed minus sound of order 29 row 62: %.1f ms\n",
                (end.screenS - end.soundS) * 1000);
     else
         printf("end cue: not measured\n");
     printf("SYNC %s flash-minus-sound median %.1f p95 %.1f cues %zu\n", driver, n ? medianMs : NAN,
            n ? p95Ms : NAN, n);
-    return 0;
+    return quickMode && located == 0 ? 1 : 0;
 }

@@ -7,6 +7,12 @@
 //                              the TOP rows at the top and at the bottom of
 //                              the screen, and the mean of the rows between
 //   window-probe count         prints the number of mapped top-level windows
+//   window-probe shown TOP LIMIT
+//                              grabs the rows between the TOP rows at the top
+//                              and at the bottom every 10 ms until their mean
+//                              is above 2 (the scene is drawn), and prints
+//                              when that grab began (milliseconds since the
+//                              epoch); exit 1 if not within LIMIT seconds
 //   window-probe still SECONDS LIMIT
 //                              watches the whole screen every 20 ms until it
 //                              has not changed for SECONDS, and prints the
@@ -148,6 +154,53 @@ static int bands(int top)
     return 0;
 }
 
+// The mean over the channels of the screen's rows between the top `top` rows
+// and the bottom `top` rows, as bands prints it; -1 when they cannot be read.
+static double bandMean(int top)
+{
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    const int width = attributes.width;
+    const int rows = attributes.height - 2 * top;
+    if (rows <= 0) {
+        return -1;
+    }
+    XImage* image = XGetImage(display, root, 0, top, width, rows, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return -1;
+    }
+    double sum = 0;
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) {
+            unsigned long pixel = XGetPixel(image, x, y);
+            sum +=
+                static_cast<double>(((pixel >> 16) & 255) + ((pixel >> 8) & 255) + (pixel & 255));
+        }
+    }
+    XDestroyImage(image);
+    return sum / 3 / (static_cast<double>(width) * rows);
+}
+
+static int shown(int top, double limit)
+{
+    using Clock = std::chrono::system_clock;
+    const auto start = Clock::now();
+    for (;;) {
+        const auto grab = Clock::now();
+        if (bandMean(top) > 2) {
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(grab.time_since_epoch());
+            printf("%lld\n", static_cast<long long>(ms.count()));
+            return 0;
+        }
+        if (std::chrono::duration<double>(Clock::now() - start).count() > limit) {
+            return 1;
+        }
+        std::this_thread::sleep_until(grab + std::chrono::milliseconds(10));
+    }
+}
+
 // A 64-bit FNV-1a hash of the screen's pixels.
 static uint64_t screenHash()
 {
@@ -219,7 +272,7 @@ int main(int argc, char** argv)
     if (display == nullptr || argc < 2) {
         fprintf(stderr,
                 "usage: window-probe find|close TITLE | bands TOP | count | still SECONDS LIMIT | "
-                "cursor\n");
+                "shown TOP LIMIT | cursor\n");
         return 2;
     }
     if (strcmp(argv[1], "find") == 0 && argc == 3) {
@@ -236,6 +289,9 @@ int main(int argc, char** argv)
     }
     if (strcmp(argv[1], "cursor") == 0) {
         return cursor();
+    }
+    if (strcmp(argv[1], "shown") == 0 && argc == 4) {
+        return shown(atoi(argv[2]), atof(argv[3]));
     }
     if (strcmp(argv[1], "count") == 0) {
         printf("%d\n", countMapped());

@@ -100,8 +100,9 @@ no_reports() {
 # A PulseAudio server with a null sink, in a runtime folder of the test's
 # own; sets pulse_pid.
 start_pulse() {
-    command -v pulseaudio >/dev/null && command -v pactl >/dev/null ||
-        { echo "no pulseaudio or pactl: skipped"; exit 77; }
+    for tool in pulseaudio pactl parec; do
+        command -v "$tool" >/dev/null || { echo "no $tool: skipped"; exit 77; }
+    done
     mkdir -m 700 "$work/xdg" "$work/home"
     export XDG_RUNTIME_DIR="$work/xdg"
     unset PULSE_SERVER PULSE_SINK
@@ -117,6 +118,10 @@ start_pulse() {
         kill -0 "$pulse_pid" 2>/dev/null || fail "pulseaudio ended"
         sleep 0.1
     done
+    # A null sink with no client that asks for less holds 2 s, far more
+    # than a sound card; a recording of its monitor at 20 ms brings it down
+    # to a card's latency. It ends with the server.
+    parec -d werule.monitor --latency-msec=20 --raw >/dev/null 2>&1 &
 }
 
 case "$mode" in

@@ -1,0 +1,77 @@
+// The periodic timer of platform.h on the page's main thread: a browser
+// timeout aimed at the next deadline runs every tick that is due, one after
+// another, then aims at the next. Deadlines advance by exactly the period,
+// so late wake-ups (a busy page, a hidden tab, whose timers the browser
+// throttles to about once a second) delay ticks but never drop or shift
+// them. Ticks never overlap: they run between frames on the one thread.
+#include "platform/platform.h"
+
+#include <emscripten.h>
+
+#include "platform/web/page.h"
+
+// ------------------------------------------------------------------ state
+static void (*tickCallback)();
+static double periodMs;
+static double nextDeadlineMs;
+static bool timerRunning;
+static int timerGeneration;  // a timeout of an older timer finds it changed
+
+// clang-format off
+EM_JS(void, jsTimerAt, (double delayMs, int generation), {
+    setTimeout(function() { Module._webTimerFire(generation); }, delayMs);
+});
+
+EM_JS(void, jsTickLate, (double lateMs), {
+    var s = Module.weruleStats;
+    s.ticks++;
+    if (lateMs > s.tickLateMaxMs) s.tickLateMaxMs = lateMs;
+    s.tickLateSumMs += lateMs;
+});
+// clang-format on
+
+static void aimAtNextDeadline()
+{
+    double delay = nextDeadlineMs - webNowMs();
+    jsTimerAt(delay > 0 ? delay : 0, timerGeneration);
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void webTimerFire(int generation)
+{
+    if (!timerRunning || generation != timerGeneration) {
+        return;
+    }
+    for (;;) {
+        const double now = webNowMs();
+        if (now < nextDeadlineMs) {
+            break;
+        }
+        jsTickLate(now - nextDeadlineMs);
+        nextDeadlineMs += periodMs;
+        tickCallback();
+        if (!timerRunning) {
+            return;
+        }
+    }
+    aimAtNextDeadline();
+}
+
+bool platStartPeriodicTimer(int period, void (*callback)())
+{
+    if (period <= 0 || callback == nullptr) {
+        return false;
+    }
+    tickCallback = callback;
+    periodMs = period;
+    nextDeadlineMs = webNowMs() + period;
+    timerRunning = true;
+    ++timerGeneration;
+    aimAtNextDeadline();
+    return true;
+}
+
+void webStopTimer()
+{
+    timerRunning = false;
+    ++timerGeneration;
+}

@@ -3,8 +3,9 @@
 //   open      from file:// out of a folder that holds only the page, and
 //             from a static server on 127.0.0.1: the prompt, a click, the
 //             canvas fills the page, bands black, the scene in the band
-//   ends      Esc ends the show and the prompt comes back; a second start
-//             plays; leaving fullscreen ends it too
+//   ends      a resized page lays the band anew; Esc ends the show and the
+//             prompt comes back; a second start plays; leaving fullscreen
+//             ends it too; a lost WebGL context ends it with a message
 //   frame     a frame at a known show state against the Linux build's frame
 //             there (CAPTURE: werule-capture), after a first show ended by
 //             Esc, so the second start is shown to begin afresh
@@ -72,6 +73,13 @@ async function caseEnds(browser) {
   await startShow(page);
   let s = await t.waitStats(page, (x) => x.frames >= 10);
   t.check(s !== null && s.running, "the show runs");
+  // A resized page: the canvas takes the new size and the band is laid anew.
+  await page.setViewport({width: 1000, height: 500});
+  s = await t.waitStats(page, (x) => x.canvas && x.canvas.width === 1000 && x.canvas.height === 500, 10000);
+  t.check(s !== null, "resized, the canvas takes the page's new size");
+  const framesResized = s ? s.frames : 0;
+  await t.waitStats(page, (x) => x.frames >= framesResized + 5);
+  t.checkShowFrame(await t.screenshot(page), "resized to 1000 by 500");
   await page.keyboard.press("Escape");
   s = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
   t.check(s !== null, "Esc ends the show and the start prompt comes back");
@@ -85,6 +93,16 @@ async function caseEnds(browser) {
   await page.evaluate(() => document.exitFullscreen());
   s = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
   t.check(s !== null, "leaving fullscreen ends the show and the start prompt comes back");
+
+  // A context lost mid-show (as in a GPU reset) ends it with a message.
+  await startShow(page);
+  s = await t.waitStats(page, (x) => x.running && x.shows === 3 && x.frames > 0);
+  t.check(s !== null, "a third start plays");
+  await page.evaluate(() => Module.weruleGl.gl.getExtension("WEBGL_lose_context").loseContext());
+  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  t.check(s !== null && s.message.includes("context was lost"),
+          `a lost context ends the show and says so: "${s && s.message}"`);
+  t.check(s !== null && !s.fullscreen, "out of fullscreen after the lost context");
   t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
   await page.close();
 }

@@ -53,6 +53,7 @@ EMSCRIPTEN_KEEPALIVE int webFrame()
     if (!showRunning) {
         return 0;
     }
+    webRunDueTicks();
     if (!pageFrame()) {
         showRunning = false;
         webStopTimer();

@@ -22,8 +22,9 @@ void webPostMessage(int type, uint32_t wParam, uint32_t lParam);
 void webFrameDrawn();
 
 // timer.cpp: stops the periodic timer (a show has ended; on the desktop the
-// process ends with it).
+// process ends with it), and runs every tick whose deadline has passed.
 void webStopTimer();
+void webRunDueTicks();
 
 // sound.cpp: milliseconds on the page's monotonic clock.
 double webNowMs();

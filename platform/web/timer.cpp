@@ -4,6 +4,9 @@
 // so late wake-ups (a busy page, a hidden tab, whose timers the browser
 // throttles to about once a second) delay ticks but never drop or shift
 // them. Ticks never overlap: they run between frames on the one thread.
+// Each animation frame also runs the ticks due before it draws (page.cpp):
+// a browser busy drawing as fast as it can (frame-rate limits off) lets
+// its timeouts wait a second or more, while frames still come.
 #include "platform/platform.h"
 
 #include <emscripten.h>
@@ -36,12 +39,9 @@ static void aimAtNextDeadline()
     jsTimerAt(delay > 0 ? delay : 0, timerGeneration);
 }
 
-extern "C" EMSCRIPTEN_KEEPALIVE void webTimerFire(int generation)
+void webRunDueTicks()
 {
-    if (!timerRunning || generation != timerGeneration) {
-        return;
-    }
-    for (;;) {
+    while (timerRunning) {
         const double now = webNowMs();
         if (now < nextDeadlineMs) {
             break;
@@ -49,11 +49,18 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webTimerFire(int generation)
         jsTickLate(now - nextDeadlineMs);
         nextDeadlineMs += periodMs;
         tickCallback();
-        if (!timerRunning) {
-            return;
-        }
     }
-    aimAtNextDeadline();
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void webTimerFire(int generation)
+{
+    if (!timerRunning || generation != timerGeneration) {
+        return;
+    }
+    webRunDueTicks();
+    if (timerRunning) {
+        aimAtNextDeadline();
+    }
 }
 
 bool platStartPeriodicTimer(int period, void (*callback)())

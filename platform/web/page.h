@@ -25,6 +25,9 @@ void webFrameDrawn();
 // process ends with it), and runs every tick whose deadline has passed.
 void webStopTimer();
 void webRunDueTicks();
+// timer.cpp: inside a tick, the deadline it stands for (page clock, ms);
+// -1 outside ticks.
+double webTickTimeMs();
 
 // sound.cpp: milliseconds on the page's monotonic clock.
 double webNowMs();

@@ -65,7 +65,9 @@ uint32_t platMusicPosition(uint32_t music)
     if (!musicPlaying) {
         return 0;
     }
-    const double elapsed = webNowMs() - playStartMs;
+    // A tick hears the music as at its own deadline, however late it runs.
+    const double tickMs = webTickTimeMs();
+    const double elapsed = (tickMs >= 0 ? tickMs : webNowMs()) - playStartMs;
     const uint32_t ms = elapsed > 0 ? static_cast<uint32_t>(elapsed) : 0;
     // The last change at or before ms.
     int low = 0;

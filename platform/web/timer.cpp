@@ -4,6 +4,10 @@
 // so late wake-ups (a busy page, a hidden tab, whose timers the browser
 // throttles to about once a second) delay ticks but never drop or shift
 // them. Ticks never overlap: they run between frames on the one thread.
+// A tick that runs late stands in for the one due at its deadline: the
+// sound layer gives it the music's position at that deadline
+// (webTickTimeMs), so a batch of late ticks still meets every cue, each on
+// its own tick, as ticks on time would.
 // Each animation frame also runs the ticks due before it draws (page.cpp):
 // a browser busy drawing as fast as it can (frame-rate limits off) lets
 // its timeouts wait a second or more, while frames still come.
@@ -18,7 +22,8 @@ static void (*tickCallback)();
 static double periodMs;
 static double nextDeadlineMs;
 static bool timerRunning;
-static int timerGeneration;  // a timeout of an older timer finds it changed
+static int timerGeneration;     // a timeout of an older timer finds it changed
+static double tickTimeMs = -1;  // the deadline of the tick running now; -1 outside ticks
 
 // clang-format off
 EM_JS(void, jsTimerAt, (double delayMs, int generation), {
@@ -39,6 +44,11 @@ static void aimAtNextDeadline()
     jsTimerAt(delay > 0 ? delay : 0, timerGeneration);
 }
 
+double webTickTimeMs()
+{
+    return tickTimeMs;
+}
+
 void webRunDueTicks()
 {
     while (timerRunning) {
@@ -47,8 +57,10 @@ void webRunDueTicks()
             break;
         }
         jsTickLate(now - nextDeadlineMs);
+        tickTimeMs = nextDeadlineMs;
         nextDeadlineMs += periodMs;
         tickCallback();
+        tickTimeMs = -1;
     }
 }
 

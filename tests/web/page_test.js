@@ -6,9 +6,11 @@
 //   ends      a resized page lays the band anew; Esc ends the show and the
 //             prompt comes back; a second start plays; leaving fullscreen
 //             ends it too; a lost WebGL context ends it with a message
-//   frame     a frame at a known show state against the Linux build's frame
-//             there (CAPTURE: werule-capture), after a first show ended by
-//             Esc, so the second start is shown to begin afresh
+//   frame     frames at known show states (15.6 s, the first flash)
+//             against the Linux build's frames there (CAPTURE:
+//             werule-capture), after a first show ended by Esc, so the
+//             second start is shown to begin afresh; the end cue ends the
+//             show on its tick
 //   windowed  fullscreen refused (an iframe without the permission): the
 //             question, Yes plays in the page scaled to fit, No answers
 //   hidden    a hidden page draws no frames, and draws again when shown
@@ -137,39 +139,30 @@ const SHARE_LIMIT = 0.02;  // pixels more than 64 levels apart
 const TILE = 40;
 const TILE_LIMIT = 24;
 
-async function caseFrame(browser) {
-  if (!capturePath || !fs.existsSync(capturePath)) {
-    console.log("SKIP: no werule-capture");
-    process.exit(77);
-  }
-  const reference = path.join(fs.mkdtempSync(path.join(os.tmpdir(), "werule-web-")), "linux.png");
-  execFileSync(capturePath, ["--at", String(MOMENT_S), "--out", reference, "--seed", "1"]);
-  const linux = t.readPng(fs.readFileSync(reference));
+// The Linux build's frame at seconds, from werule-capture (seed 1).
+function linuxFrame(seconds) {
+  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), "werule-web-")), "linux.png");
+  execFileSync(capturePath, ["--at", String(seconds), "--out", file, "--seed", "1"]);
+  return t.readPng(fs.readFileSync(file));
+}
 
-  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: virtualClock});
-  // A first show, ended by Esc after a few seconds of its own.
-  await startShow(page);
-  t.check((await t.waitStats(page, (x) => x.ticks >= 100)) !== null, "the first show ticks");
-  await page.keyboard.press("Escape");
-  t.check((await t.waitStats(page, (x) => x.promptShown && !x.running, 10000)) !== null,
-          "the first show ends on Esc");
+// Moves the frozen clock to ms after the show's start (at 1 s), waits for
+// the ticks due by then and three frames drawn after them.
+async function moveClockTo(page, startTicks, ms) {
+  await page.evaluate((at) => { window.__weruleClock.ms = 1000 + at; }, ms);
+  const ticks = Math.floor(ms / 20);
+  const s = await t.waitStats(page, (x) => x.ticks >= startTicks + ticks || !x.running);
+  const ran = s ? s.ticks - startTicks : -1;
+  if (s && s.running) await t.waitStats(page, (x) => x.frames >= s.frames + 3 || !x.running);
+  return ran;
+}
 
-  // The second, on a frozen clock: started at 1 s, then moved on to the moment.
-  await page.evaluate(() => { window.__weruleClock.frozen = true; window.__weruleClock.ms = 1000; });
-  const before = await startShow(page);
-  let s = await t.waitStats(page, (x) => x.running && x.frames > before.frames + 2);
-  t.check(s !== null, "the second show draws on the frozen clock");
-  const ticksBefore = s ? s.ticks : 0;
-  await page.evaluate((ms) => { window.__weruleClock.ms = 1000 + ms; }, MOMENT_S * 1000);
-  const ticks = Math.round(MOMENT_S * 50);
-  s = await t.waitStats(page, (x) => x.ticks >= ticksBefore + ticks);
-  t.check(s !== null && s.ticks === ticksBefore + ticks, `the timer ran the moment's ${ticks} ticks`);
-  const framesNow = s ? s.frames : 0;
-  t.check((await t.waitStats(page, (x) => x.frames >= framesNow + 3)) !== null, "frames drawn at the moment");
-  const web = await t.screenshot(page);
-
+// The page's frame against Linux's: the mean difference, the share of
+// pixels far apart, and the worst tile (one element gone wrong, the mesh,
+// a glyph line, the logo, stands out in its tiles however small it is).
+function compareFrames(web, linux, what) {
   t.check(web.width === linux.width && web.height === linux.height,
-          `the same size (${web.width}x${web.height} and ${linux.width}x${linux.height})`);
+          `${what}: the same size (${web.width}x${web.height} and ${linux.width}x${linux.height})`);
   let sum = 0, far = 0;
   const n = Math.min(web.rgb.length, linux.rgb.length);
   for (let i = 0; i < n; i += 3) {
@@ -183,8 +176,6 @@ async function caseFrame(browser) {
   }
   const mean = sum / n;
   const share = far / (n / 3);
-  // The same per 40 by 40 tile: one element gone wrong (the mesh, a
-  // glyph line, the logo) stands out in its tiles however small it is.
   let worstTile = 0, worstAt = "";
   for (let ty = 0; ty + TILE <= web.height; ty += TILE) {
     for (let tx = 0; tx + TILE <= web.width; tx += TILE) {
@@ -202,15 +193,56 @@ async function caseFrame(browser) {
       }
     }
   }
-  console.log(`worst 40 by 40 tile: mean difference ${worstTile.toFixed(2)} levels at ${worstAt}`);
-  console.log(`frame at ${MOMENT_S} s against Linux: mean difference ${mean.toFixed(3)} levels, ` +
-              `${(share * 100).toFixed(3)} % of pixels more than 64 apart`);
-  t.check(mean < MEAN_LIMIT, `mean difference ${mean.toFixed(3)} < ${MEAN_LIMIT}`);
-  t.check(share < SHARE_LIMIT, `share of far pixels ${share.toFixed(4)} < ${SHARE_LIMIT}`);
-  t.check(worstTile < TILE_LIMIT, `worst tile ${worstTile.toFixed(2)} < ${TILE_LIMIT}`);
-  if (process.env.WERULE_WEB_KEEP) {
-    fs.writeFileSync(process.env.WERULE_WEB_KEEP, Buffer.from(await page.screenshot({type: "png"})));
+  console.log(`${what} against Linux: mean difference ${mean.toFixed(3)} levels, ` +
+              `${(share * 100).toFixed(3)} % of pixels more than 64 apart, ` +
+              `worst ${TILE} by ${TILE} tile ${worstTile.toFixed(2)} at ${worstAt}`);
+  t.check(mean < MEAN_LIMIT, `${what}: mean difference ${mean.toFixed(3)} < ${MEAN_LIMIT}`);
+  t.check(share < SHARE_LIMIT, `${what}: share of far pixels ${share.toFixed(4)} < ${SHARE_LIMIT}`);
+  t.check(worstTile < TILE_LIMIT, `${what}: worst tile ${worstTile.toFixed(2)} < ${TILE_LIMIT}`);
+}
+
+// The first flash: its row (order 15, row 52) is heard 74.323 s into the
+// music, so the tick at 74.34 s raises it; 74.4 s is the capture tool's
+// example. The end cue (order 29, row 62) is heard at 144.173 s: the tick
+// at 144.18 s ends the show.
+const FLASH_S = 74.4;
+const BEFORE_END_MS = 144160;
+const AFTER_END_MS = 144200;
+
+async function caseFrame(browser) {
+  if (!capturePath || !fs.existsSync(capturePath)) {
+    console.log("SKIP: no werule-capture");
+    process.exit(77);
   }
+  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: virtualClock});
+  // A first show, ended by Esc after a few seconds of its own.
+  await startShow(page);
+  t.check((await t.waitStats(page, (x) => x.ticks >= 100)) !== null, "the first show ticks");
+  await page.keyboard.press("Escape");
+  t.check((await t.waitStats(page, (x) => x.promptShown && !x.running, 10000)) !== null,
+          "the first show ends on Esc");
+
+  // The second, on a frozen clock: started at 1 s, then moved on.
+  await page.evaluate(() => { window.__weruleClock.frozen = true; window.__weruleClock.ms = 1000; });
+  const before = await startShow(page);
+  const s = await t.waitStats(page, (x) => x.running && x.frames > before.frames + 2);
+  t.check(s !== null, "the second show draws on the frozen clock");
+  const startTicks = s ? s.ticks : 0;
+  for (const seconds of [MOMENT_S, FLASH_S]) {
+    const ran = await moveClockTo(page, startTicks, seconds * 1000);
+    t.check(ran === Math.round(seconds * 50), `${seconds} s: the timer ran ${ran} ticks`);
+    const web = await t.screenshot(page);
+    compareFrames(web, linuxFrame(seconds), `the frame at ${seconds} s`);
+    if (process.env.WERULE_WEB_KEEP) {
+      fs.writeFileSync(`${process.env.WERULE_WEB_KEEP}-${seconds}.png`,
+                       Buffer.from(await page.screenshot({type: "png"})));
+    }
+  }
+  await moveClockTo(page, startTicks, BEFORE_END_MS);
+  t.check((await t.stats(page)).running, `${BEFORE_END_MS} ms: the show is still on`);
+  await moveClockTo(page, startTicks, AFTER_END_MS);
+  const end = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  t.check(end !== null, `${AFTER_END_MS} ms: the end cue has ended the show, the prompt is back`);
   t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
   await page.close();
 }

@@ -67,7 +67,7 @@ enum {
     STACK_DEPTH = 32,
     TEXTURE_NAMES = 64,
     LIST_COUNT = 1024,
-    LIST_ENTRIES = 1 << 18,
+    LIST_ENTRIES = 1 << 16,  // the glyphs take about 37,000
     ATTRIBUTE_DEPTH = 16,
 };
 
@@ -441,12 +441,6 @@ void glDisable(GLenum cap)
     }
 }
 
-GLboolean glIsEnabled(GLenum cap)
-{
-    bool* flag = capability(cap);
-    return flag != nullptr && *flag ? GL_TRUE : GL_FALSE;
-}
-
 void glBlendFunc(GLenum source, GLenum destination)
 {
     blendSource = source;
@@ -701,11 +695,6 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
 void glVertex3fv(const GLfloat* v)
 {
     glVertex3f(v[0], v[1], v[2]);
-}
-
-void glVertex2f(GLfloat x, GLfloat y)
-{
-    glVertex3f(x, y, 0);
 }
 
 void glEnd()

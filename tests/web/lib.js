@@ -106,7 +106,7 @@ async function stats(frame) {
 }
 
 // Waits until test(stats) holds; false after timeoutMs.
-async function waitStats(frame, test, timeoutMs = 30000) {
+async function waitStats(frame, test, timeoutMs = 60000) {
   const until = Date.now() + timeoutMs;
   for (;;) {
     const s = await stats(frame);

@@ -54,7 +54,7 @@ async function caseOpen(browser) {
     const heading = await page.$eval("#prompt h1", (h) => h.textContent);
     t.check(heading === ":: We rule ::", `${where}: the prompt names the show`);
     await startShow(page);
-    const s = await t.waitStats(page, (x) => x.frames >= 30);
+    const s = await t.waitStats(page, (x) => x.frames >= 10);
     t.check(s !== null, `${where}: a click starts the show and frames are drawn`);
     if (s) {
       t.check(s.fullscreen, `${where}: the canvas went fullscreen`);
@@ -77,13 +77,13 @@ async function caseEnds(browser) {
   t.check(s !== null && s.running, "the show runs");
   // A resized page: the canvas takes the new size and the band is laid anew.
   await page.setViewport({width: 1000, height: 500});
-  s = await t.waitStats(page, (x) => x.canvas && x.canvas.width === 1000 && x.canvas.height === 500, 10000);
+  s = await t.waitStats(page, (x) => x.canvas && x.canvas.width === 1000 && x.canvas.height === 500, 30000);
   t.check(s !== null, "resized, the canvas takes the page's new size");
   const framesResized = s ? s.frames : 0;
   await t.waitStats(page, (x) => x.frames >= framesResized + 5);
   t.checkShowFrame(await t.screenshot(page), "resized to 1000 by 500");
   await page.keyboard.press("Escape");
-  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 30000);
   t.check(s !== null, "Esc ends the show and the start prompt comes back");
   t.check(s !== null && !s.fullscreen, "the page is out of fullscreen after the end");
 
@@ -93,7 +93,7 @@ async function caseEnds(browser) {
   t.check(s !== null, "a second start plays the show again");
   t.check(s !== null && s.shows === 2, "it is the page's second show");
   await page.evaluate(() => document.exitFullscreen());
-  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 30000);
   t.check(s !== null, "leaving fullscreen ends the show and the start prompt comes back");
 
   // A context lost mid-show (as in a GPU reset) ends it with a message.
@@ -101,7 +101,7 @@ async function caseEnds(browser) {
   s = await t.waitStats(page, (x) => x.running && x.shows === 3 && x.frames > 0);
   t.check(s !== null, "a third start plays");
   await page.evaluate(() => Module.weruleGl.gl.getExtension("WEBGL_lose_context").loseContext());
-  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  s = await t.waitStats(page, (x) => x.promptShown && !x.running, 30000);
   t.check(s !== null && s.message.includes("context was lost"),
           `a lost context ends the show and says so: "${s && s.message}"`);
   t.check(s !== null && !s.fullscreen, "out of fullscreen after the lost context");
@@ -219,7 +219,7 @@ async function caseFrame(browser) {
   await startShow(page);
   t.check((await t.waitStats(page, (x) => x.ticks >= 100)) !== null, "the first show ticks");
   await page.keyboard.press("Escape");
-  t.check((await t.waitStats(page, (x) => x.promptShown && !x.running, 10000)) !== null,
+  t.check((await t.waitStats(page, (x) => x.promptShown && !x.running, 30000)) !== null,
           "the first show ends on Esc");
 
   // The second, on a frozen clock: started at 1 s, then moved on.
@@ -241,7 +241,7 @@ async function caseFrame(browser) {
   await moveClockTo(page, startTicks, BEFORE_END_MS);
   t.check((await t.stats(page)).running, `${BEFORE_END_MS} ms: the show is still on`);
   await moveClockTo(page, startTicks, AFTER_END_MS);
-  const end = await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  const end = await t.waitStats(page, (x) => x.promptShown && !x.running, 30000);
   t.check(end !== null, `${AFTER_END_MS} ms: the end cue has ended the show, the prompt is back`);
   t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
   await page.close();
@@ -269,7 +269,7 @@ async function caseWindowed(browser) {
   for (const answer of ["yes", "no"]) {
     const {page, frame} = await openInFrame(browser, server);
     await startShow(page, frame);
-    let s = await t.waitStats(frame, (x) => x.questionShown, 10000);
+    let s = await t.waitStats(frame, (x) => x.questionShown, 30000);
     t.check(s !== null, `${answer}: fullscreen refused, the question appears`);
     const text = await frame.$eval("#question-text", (e) => e.textContent);
     t.check(text === "Nie ma fulskrina. W oknie?", `${answer}: it asks "${text}"`);
@@ -282,7 +282,7 @@ async function caseWindowed(browser) {
       t.check(s !== null && s.canvas.cssWidth === 400 && s.canvas.cssHeight === 300,
               `scaled down to the 400 by 300 frame, keeping its shape (${s && JSON.stringify(s.canvas)})`);
     } else {
-      s = await t.waitStats(frame, (x) => x.promptShown && !x.running, 10000);
+      s = await t.waitStats(frame, (x) => x.promptShown && !x.running, 30000);
       t.check(s !== null && s.message.includes("To ja znikam."), `No answers "${s && s.message}"`);
       t.check(s !== null && s.frames === 0, "and nothing was drawn");
     }
@@ -298,7 +298,7 @@ async function caseHidden(browser) {
   const server = await serveInFrame();
   const {page, frame} = await openInFrame(browser, server);
   await startShow(page, frame);
-  await t.waitStats(frame, (x) => x.questionShown, 10000);
+  await t.waitStats(frame, (x) => x.questionShown, 30000);
   await frame.click("#yes");
   let s = await t.waitStats(frame, (x) => x.running && x.frames >= 10);
   t.check(s !== null, "the show runs in the page");

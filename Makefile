@@ -76,7 +76,7 @@ web: deps
 test: build sanitizers windows web
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
 
-bench: build
+bench: build web
 	tools/run-benchmarks.sh $(BUILD)
 
 clean:

@@ -12,7 +12,8 @@
 //             second start is shown to begin afresh; the end cue ends the
 //             show on its tick
 //   windowed  fullscreen refused (an iframe without the permission): the
-//             question, Yes plays in the page scaled to fit, No answers
+//             question, Yes plays in the page scaled to fit (Esc ends it),
+//             No answers
 //   hidden    a hidden page draws no frames, and draws again when shown
 //   nowebgl   Chromium with WebGL off: the message, no uncaught error
 "use strict";
@@ -281,6 +282,9 @@ async function caseWindowed(browser) {
               "in an 800 by 600 canvas");
       t.check(s !== null && s.canvas.cssWidth === 400 && s.canvas.cssHeight === 300,
               `scaled down to the 400 by 300 frame, keeping its shape (${s && JSON.stringify(s.canvas)})`);
+      await page.keyboard.press("Escape");
+      s = await t.waitStats(frame, (x) => x.promptShown && !x.running, 30000);
+      t.check(s !== null, "Esc ends the show in the page, the start prompt comes back");
     } else {
       s = await t.waitStats(frame, (x) => x.promptShown && !x.running, 30000);
       t.check(s !== null && s.message.includes("To ja znikam."), `No answers "${s && s.message}"`);

@@ -233,6 +233,8 @@ async function caseFrame(browser) {
     const ran = await moveClockTo(page, startTicks, seconds * 1000);
     t.check(ran === Math.round(seconds * 50), `${seconds} s: the timer ran ${ran} ticks`);
     const web = await t.screenshot(page);
+    const drawCalls = (await t.stats(page)).lastFrameDrawCalls;
+    t.check(drawCalls > 0 && drawCalls <= 50, `${seconds} s: ${drawCalls} WebGL draw calls a frame`);
     compareFrames(web, linuxFrame(seconds), `the frame at ${seconds} s`);
     if (process.env.WERULE_WEB_KEEP) {
       fs.writeFileSync(`${process.env.WERULE_WEB_KEEP}-${seconds}.png`,

@@ -16,4 +16,5 @@ if ! command -v npm >/dev/null 2>&1; then
 fi
 cp "$here/package.json" "$here/package-lock.json" "$dest/"
 cd "$dest"
-npm ci --no-audit --no-fund --loglevel=error
+# npm's cache in the build tree too, so nothing is written under $HOME.
+npm_config_cache="$dest/.npm-cache" npm ci --no-audit --no-fund --loglevel=error

@@ -14,7 +14,8 @@
 //   windowed  fullscreen refused (an iframe without the permission): the
 //             question, Yes plays in the page scaled to fit (Esc ends it),
 //             No answers
-//   hidden    a hidden page draws no frames, and draws again when shown
+//   hidden    a hidden page draws no frames, and draws again when shown; a
+//             tab switch out of fullscreen does not end the show
 //   nowebgl   Chromium with WebGL off: the message, no uncaught error
 "use strict";
 
@@ -298,8 +299,8 @@ async function caseWindowed(browser) {
   server.close();
 }
 
-// In the page's own canvas (a tab switch leaves fullscreen, which ends the
-// show, so a hidden show is a windowed one).
+// In the page's own canvas, then fullscreen, where the tab switch makes the
+// browser leave fullscreen.
 async function caseHidden(browser) {
   const server = await serveInFrame();
   const {page, frame} = await openInFrame(browser, server);
@@ -326,6 +327,28 @@ async function caseHidden(browser) {
   t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
   await page.close();
   server.close();
+
+  // Fullscreen: the tab switch makes the browser leave fullscreen, which
+  // does not end the show; back in front it fills the page and Esc ends it.
+  const full = await t.openPage(browser, "file://" + path.resolve(pagePath));
+  await startShow(full);
+  s = await t.waitStats(full, (x) => x.running && x.fullscreen && x.frames >= 10);
+  t.check(s !== null, "a fullscreen show runs");
+  const cover = await browser.newPage();
+  await cover.bringToFront();
+  await t.sleep(1000);
+  const framesCovered = (await t.stats(full)).frames;
+  await full.bringToFront();
+  await cover.close();
+  s = await t.waitStats(full, (x) => x.frames >= framesCovered + 10);
+  t.check(s !== null && s.running, "after a tab switch the show goes on");
+  t.check(s !== null && s.canvas.width === s.viewport.width && s.canvas.height === s.viewport.height,
+          "filling the page");
+  await full.keyboard.press("Escape");
+  s = await t.waitStats(full, (x) => x.promptShown && !x.running, 30000);
+  t.check(s !== null, "and Esc ends it");
+  t.check(full.errors.length === 0, `no uncaught error (${full.errors.join("; ")})`);
+  await full.close();
 }
 
 async function caseNoWebGl(browser) {

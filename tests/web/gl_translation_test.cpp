@@ -78,7 +78,6 @@ void bind(F*& slot, const char* name)
 
 // ------------------------------------------------------------------ Mesa
 EGLDisplay display = EGL_NO_DISPLAY;
-bool mesaReady;
 Api mesa;
 void (*mesaFeedbackBuffer)(GLsizei, GLenum, GLfloat*);
 GLint (*mesaRenderMode)(GLenum);
@@ -225,6 +224,7 @@ std::string describe(const Drawn& d)
 // Every vertex one side draws, the other draws too.
 void expectSameVertices(void (*scene)(const Api&))
 {
+    static const bool mesaReady = openMesa();
     if (!mesaReady) {
         GTEST_SKIP() << "no Mesa context through EGL";
     }
@@ -360,11 +360,4 @@ TEST(WebGlTranslation, DisplayListsAndTheListBaseAttributeAsMesa)
 TEST(WebGlTranslation, ColourSetOnceInsideBeginAndQuadsAsMesa)
 {
     expectSameVertices(colourScene);
-}
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    mesaReady = openMesa();
-    return RUN_ALL_TESTS();
 }

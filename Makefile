@@ -3,6 +3,7 @@
 #   make test     builds everything and runs every test
 #   make windows  cross-builds build-win/werule.exe with MinGW-w64
 #   make dist     makes the release files in dist/ from the trees above
+#   make web      builds the page build-web/werule.html with emscripten
 # Each installs missing Debian packages first (tools/install-deps.sh).
 
 BUILD      ?= build
@@ -11,10 +12,11 @@ TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 WIN_BUILD  ?= build-win
 DIST       ?= dist
+WEB_BUILD  ?= build-web
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja -DWERULE_WERROR=ON
 
-.PHONY: all run test deps configure build bench clean windows sanitizers dist
+.PHONY: all run test deps configure build bench clean windows sanitizers dist web
 
 all: build
 
@@ -26,7 +28,8 @@ configure: deps
 	    -DWERULE_ASAN_DIR=$(abspath $(ASAN_BUILD)) \
 	    -DWERULE_TSAN_DIR=$(abspath $(TSAN_BUILD)) \
 	    -DWERULE_FUZZ_DIR=$(abspath $(FUZZ_BUILD)) \
-	    -DWERULE_WIN_DIR=$(abspath $(WIN_BUILD))
+	    -DWERULE_WIN_DIR=$(abspath $(WIN_BUILD)) \
+	    -DWERULE_WEB_DIR=$(abspath $(WEB_BUILD))
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -61,11 +64,28 @@ dist: configure windows
 	cmake --build $(BUILD) -j $(JOBS) --target werule werule-capture
 	tools/dist/make-dist.sh . $(BUILD) $(WIN_BUILD) $(DIST)
 
-test: build sanitizers windows dist
+# The page, built by emscripten over the browser layer. Its tables of music
+# positions and glyph triangles come from the Linux layer (werule-webdata of
+# the main tree). emcc runs on the system's node, which needs these two
+# settings (Debian's node modules; no fetch in the code it runs).
+WEB_ENV := NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
+web: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target werule-webdata
+	mkdir -p $(WEB_BUILD)
+	$(BUILD)/werule-webdata $(WEB_BUILD)/webdata.cpp.new
+	cmp -s $(WEB_BUILD)/webdata.cpp.new $(WEB_BUILD)/webdata.cpp || \
+	    mv $(WEB_BUILD)/webdata.cpp.new $(WEB_BUILD)/webdata.cpp
+	rm -f $(WEB_BUILD)/webdata.cpp.new
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	    -DWERULE_WEB_DATA=$(abspath $(WEB_BUILD))/webdata.cpp
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target werule
+
+test: build sanitizers windows web dist
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
 
-bench: build
+bench: build web
 	tools/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(DIST)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(DIST)

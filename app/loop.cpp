@@ -18,9 +18,13 @@ static bool isEscapePress(const PlatMessage& message)
     return message.type == PLAT_MSG_KEYDOWN && message.wParam == PLAT_VK_ESCAPE;
 }
 
-int runMainLoop()
+void beginMainLoop()
 {
     escapePressed = false;
+}
+
+bool runLoopPass(int* exitCode)
+{
     PlatMessage message;
     for (;;) {
         if (quitRequested.load(std::memory_order_relaxed)) {
@@ -29,14 +33,15 @@ int runMainLoop()
         if (platPeekMessage(&message)) {
             if (message.type == PLAT_MSG_QUIT) {
                 quitRequested.store(1, std::memory_order_relaxed);
-                return static_cast<int>(message.wParam);
+                *exitCode = static_cast<int>(message.wParam);
+                return false;
             }
             platDispatchMessage(&message);
             escapePressed = escapePressed || isEscapePress(message);
             continue;
         }
         if (!windowActive) {
-            continue;
+            return true;
         }
         if (keyDown[PLAT_VK_ESCAPE] || escapePressed) {
             quitRequested.store(1, std::memory_order_relaxed);
@@ -44,7 +49,18 @@ int runMainLoop()
         }
         drawFrame();
         platSwapBuffers();
+        return true;
     }
     // Esc and the end cue are normal ends too.
-    return 0;
+    *exitCode = 0;
+    return false;
+}
+
+int runMainLoop()
+{
+    beginMainLoop();
+    int exitCode = 0;
+    while (runLoopPass(&exitCode)) {
+    }
+    return exitCode;
 }

@@ -6,3 +6,11 @@
 // queue and an active window. Returns the
 // exit code: the quit message's code, or 0 for Esc and the end cue.
 int runMainLoop();
+
+// The same loop a pass at a time, for a host that must get control back
+// between frames (a browser page): beginMainLoop before the first pass,
+// then runLoopPass until it returns false. A pass takes messages until the
+// queue is empty, then draws and swaps one frame when the window is active.
+// False when the loop has ended, with *exitCode set as runMainLoop returns it.
+void beginMainLoop();
+bool runLoopPass(int* exitCode);

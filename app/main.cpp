@@ -13,8 +13,54 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#elif defined(__EMSCRIPTEN__)
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/web/page.h"
+#include "scene/frame.h"
+#include "scene/mesh.h"
 #endif
 
+#if defined(__EMSCRIPTEN__)
+// The browser page: no process per show. Each start gesture plays the show
+// from the state a new process starts with, and the browser runs the main
+// loop a pass per animation frame until it ends; the page then offers the
+// start again.
+static bool startPageShow()
+{
+    showTime.store(0.0f);
+    flashLevel.store(0.0f);
+    quitRequested.store(0);
+    windowActive = 1;
+    memset(keyDown, 0, sizeof keyDown);
+    panelSelect = 1;
+    free(sceneMesh.vertexNormals);
+    sceneMesh.vertexNormals = nullptr;
+    if (!openWindow(":: We rule ::", 800, 600, 32, 1)) {
+        return false;
+    }
+    startShow();
+    beginMainLoop();
+    return true;
+}
+
+static bool runPageFrame()
+{
+    int exitCode = 0;
+    if (runLoopPass(&exitCode)) {
+        return true;
+    }
+    closeWindow();
+    return false;
+}
+
+int main()
+{
+    platWebRunPage(startPageShow, runPageFrame);
+    return 0;
+}
+#else
 // Windows: WinMain in the GUI subsystem, its arguments ignored; elsewhere
 // main. Either way the exit code is 1 when the window does not open, else
 // the main loop's.
@@ -32,3 +78,4 @@ int main()
     closeWindow();
     return exitCode;
 }
+#endif

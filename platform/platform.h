@@ -3,13 +3,17 @@
 // OpenGL context management, libopenmpt, FreeType and threads only through
 // these; no other folder but app/ includes an SDL header.
 //
-// Two backends, one per build: sdl/ (Linux: SDL2, libopenmpt, FreeType,
-// std::thread) and win32/ (Windows: USER, GDI, WGL, the multimedia timer,
-// libopenmpt and waveOut). File names below are those of sdl/; win32/ has a
-// file of the same name for the display, the sound, the timer and the
-// font. The functions marked "Linux only" (for the tools and tests, which
-// are Linux programs) exist only in sdl/, those marked "Windows only" only
-// in win32/.
+// Three backends, one per build: sdl/ (Linux: SDL2, libopenmpt, FreeType,
+// std::thread), win32/ (Windows: USER, GDI, WGL, the multimedia timer,
+// libopenmpt and waveOut) and web/ (a browser page built by emscripten: the
+// page's canvas and events, OpenGL 1.1 translated onto WebGL, a page timer
+// on the one thread, and, for now, the silent stand-in clock for the sound).
+// File names below are those of sdl/; win32/ and web/ have a file of the
+// same name for the display, the sound, the timer and the font. The
+// functions marked "Linux only" (for the tools and tests, which are Linux
+// programs) exist only in sdl/, those marked "Windows only" only in win32/.
+// In web/ the "threads" below are all the page's one thread: the timer's
+// callback runs between animation frames.
 //
 // Conventions, stated once:
 // - Every function is named plat*; constants PLAT_*.

@@ -14,11 +14,20 @@ xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
 libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-dpkg-dev zip unzip"
+dpkg-dev zip unzip
+emscripten chromium"
 
 # bench-sync also measures through PipeWire when pipewire, pipewire-pulse,
 # wireplumber and dbus-daemon are installed; they are left out here because
 # on a desktop that runs PulseAudio they would take over its sound.
+
+# The page's build runs emcc on node, and its tests drive Chromium from node
+# with npm's puppeteer-core: Debian's nodejs and npm unless a node with its
+# own npm is already installed (NodeSource's nodejs package carries npm and
+# conflicts with Debian's).
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    PACKAGES="$PACKAGES nodejs npm"
+fi
 
 missing=""
 for p in $PACKAGES; do

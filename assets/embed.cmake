@@ -1,0 +1,28 @@
+# cmake -DOUT=FILE.cpp -DDIR=assets -DBLOBS="name=file,name=,..." -P embed.cmake
+# Writes the asset blobs of assets.h as C++ arrays, for builds whose
+# assembler has no .incbin (the page's). A blob with no file is empty. As in
+# assets.S, one zero byte follows each blob, not counted in its size.
+cmake_policy(SET CMP0007 NEW)
+set(text "// Made by assets/embed.cmake from the asset files; do not edit.\n#include \"assets/assets.h\"\n\n")
+string(REPLACE "," ";" blobs "${BLOBS}")
+foreach(blob IN LISTS blobs)
+    string(REPLACE "=" ";" parts "${blob}")
+    list(GET parts 0 name)
+    list(LENGTH parts count)
+    set(file "")
+    if(count GREATER 1)
+        list(GET parts 1 file)
+    endif()
+    set(bytes "")
+    set(size 0)
+    if(file)
+        file(READ "${DIR}/${file}" hex HEX)
+        string(LENGTH "${hex}" digits)
+        math(EXPR size "${digits} / 2")
+        string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+        string(REGEX REPLACE "((0x..,){32})" "\\1\n" bytes "${bytes}")
+    endif()
+    string(APPEND text "alignas(16) extern \"C\" const unsigned char ${name}[] = {\n${bytes}0};\n")
+    string(APPEND text "extern \"C\" const uint32_t ${name}Size = ${size};\n\n")
+endforeach()
+file(WRITE "${OUT}" "${text}")

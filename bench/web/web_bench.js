@@ -1,0 +1,128 @@
+// bench-web: node web_bench.js PAGE NATIVE_FRAMES
+// The page in headless Chromium (SwiftShader) at a
+// fixed moment of the show (its clock frozen at 15.6 s, as the page test
+// does), against the native intro's drawFrame on llvmpipe at the same
+// moment, in the same run on the same machine. Prints:
+//   frame time: the page's milliseconds a frame over 4 s of frames (what
+//   the browser managed, compositing included) and the median time spent
+//   in one pass of the loop (the CPU side: transform, batch, WebGL calls),
+//   and the native median of drawFrame + glFinish;
+//   RATIO web/native frame-ms 15.6s <native / web>  (above 1: the page is faster)
+//   WebGL draw calls a frame (most seen), the page's size raw and gzip,
+//   the time from the start click to the first drawn frame (median of 5),
+//   and how late the page timer's ticks come.
+"use strict";
+
+const fs = require("fs");
+const path = require("path");
+const zlib = require("zlib");
+const {execFileSync} = require("child_process");
+const t = require("../../tests/web/lib.js");
+
+const [, , pagePath, nativePath] = process.argv;
+const MOMENT_S = 15.6;
+
+function median(values) {
+  const sorted = values.slice().sort((a, b) => a - b);
+  return sorted[Math.floor(sorted.length / 2)];
+}
+
+(async () => {
+  if (!fs.existsSync(pagePath)) {
+    console.log(`bench-web: ${pagePath} not built (make web)`);
+    process.exit(1);
+  }
+  const html = fs.readFileSync(pagePath);
+  console.log(`page size: ${html.length} bytes raw, ${zlib.gzipSync(html, {level: 9}).length} bytes gzip`);
+
+  // Frame-rate limits stay on: with them off (--disable-frame-rate-limit)
+  // Chromium starves the page's timeouts for seconds while it draws, and
+  // below 60 frames a second the limit does not hold the page back.
+  const browser = await t.launch();
+  const url = "file://" + path.resolve(pagePath);
+
+  // Start click to first frame, five starts, each ended by Esc.
+  const page = await t.openPage(browser, url);
+  const firstFrames = [];
+  for (let i = 0; i < 5; i++) {
+    await t.waitReady(page);
+    await page.click("#start");
+    const s = await t.waitStats(page, (x) => x.firstFrameMs >= 0 && x.running);
+    if (s) firstFrames.push(s.firstFrameMs);
+    await page.keyboard.press("Escape");
+    await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  }
+  // How late the ticks come in a visible page, over 5 s of a show that
+  // has drawn its first frames.
+  await t.waitReady(page);
+  await page.click("#start");
+  await t.waitStats(page, (x) => x.running && x.firstFrameMs >= 0);
+  await t.sleep(1000);
+  await page.evaluate(() => { Module.weruleStats.tickLateMaxMs = 0; });
+  const before = await t.stats(page);
+  await t.sleep(5000);
+  const after = await t.stats(page);
+  await page.keyboard.press("Escape");
+  await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
+  const ticks = after.ticks - before.ticks;
+  console.log(`ticks: ${ticks} in 5 s of a running show, late by ` +
+              `${((after.tickLateSumMs - before.tickLateSumMs) / Math.max(1, ticks)).toFixed(1)} ms ` +
+              `on average, at most ${after.tickLateMaxMs.toFixed(1)} ms`);
+  await page.close();
+  console.log(`start click to first frame: median ${median(firstFrames).toFixed(1)} ms ` +
+              `(${firstFrames.map((v) => v.toFixed(0)).join(", ")})`);
+
+  // Frame time at the moment, on a frozen clock.
+  const timed = await t.openPage(browser, url, {beforeLoad: () => {
+    const realNow = performance.now.bind(performance);
+    window.__weruleClock = {frozen: false, ms: 0};
+    Date.now = () => 1000;
+    performance.now = () => (window.__weruleClock.frozen ? window.__weruleClock.ms : realNow());
+    window.__weruleFrameWork = [];
+  }});
+  await t.waitReady(timed);
+  await timed.evaluate(() => { window.__weruleClock.frozen = true; window.__weruleClock.ms = 1000; });
+  await timed.click("#start");
+  await t.waitStats(timed, (x) => x.running && x.frames > 2);
+  await timed.evaluate((ms) => { window.__weruleClock.ms = 1000 + ms; }, MOMENT_S * 1000);
+  await t.waitStats(timed, (x) => x.ticks >= Math.round(MOMENT_S * 50));
+  const result = await timed.evaluate(async () => {
+    // Times each pass of the loop with the real clock (the page's own is frozen).
+    const clock = window.__weruleClock;
+    const realFrame = Module._webFrame;
+    const work = [];
+    let most = 0;
+    Module._webFrame = function() {
+      clock.frozen = false;
+      const start = performance.now();
+      const before = Module.weruleStats.drawCalls;
+      const running = realFrame();
+      work.push(performance.now() - start);
+      most = Math.max(most, Module.weruleStats.drawCalls - before);
+      clock.frozen = true;
+      return running;
+    };
+    const frames0 = Module.weruleStats.frames;
+    clock.frozen = false;
+    const start = performance.now();
+    clock.frozen = true;
+    await new Promise((resolve) => setTimeout(resolve, 4000));
+    clock.frozen = false;
+    const elapsed = performance.now() - start;
+    clock.frozen = true;
+    const frames = Module.weruleStats.frames - frames0;
+    work.sort((a, b) => a - b);
+    return {frames, elapsed, workMedian: work[Math.floor(work.length / 2)], mostDraws: most};
+  });
+  await timed.close();
+  await browser.close();
+
+  const webMs = result.elapsed / Math.max(1, result.frames);
+  const native = execFileSync(nativePath, [String(MOMENT_S), "60"]).toString().trim().split(" ");
+  const nativeMs = Number(native[0]);
+  console.log(`frame time at ${MOMENT_S} s: page ${webMs.toFixed(2)} ms a frame (${result.frames} frames in ` +
+              `${(result.elapsed / 1000).toFixed(1)} s; one loop pass ${result.workMedian.toFixed(2)} ms median), ` +
+              `native drawFrame + glFinish ${nativeMs.toFixed(2)} ms on ${native.slice(1).join(" ")}`);
+  console.log(`RATIO web/native frame-ms ${MOMENT_S}s ${(nativeMs / webMs).toFixed(3)}`);
+  console.log(`WebGL draw calls a frame: at most ${result.mostDraws} (goal: at most 50)`);
+})();

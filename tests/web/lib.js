@@ -1,0 +1,233 @@
+// What the page tests share: the system's headless Chromium driven through
+// puppeteer-core, a static server on 127.0.0.1, a PNG reader for the
+// screenshots, and the page's own figures (Module.weruleStats).
+"use strict";
+
+const fs = require("fs");
+const http = require("http");
+const os = require("os");
+const path = require("path");
+const zlib = require("zlib");
+
+const puppeteer = require(process.env.WERULE_WEB_NODE_MODULES
+  ? path.join(process.env.WERULE_WEB_NODE_MODULES, "puppeteer-core")
+  : "puppeteer-core");
+
+// Headless Chromium draws WebGL only on SwiftShader through ANGLE.
+const CHROMIUM_ARGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
+  "--enable-unsafe-swiftshader", "--window-size=800,600", "--hide-scrollbars",
+  "--autoplay-policy=no-user-gesture-required"];
+
+let failures = 0;
+function check(condition, what) {
+  console.log(`${condition ? "ok" : "FAIL"}: ${what}`);
+  if (!condition) failures++;
+}
+function finish() {
+  console.log(failures === 0 ? "PASS" : `${failures} check(s) failed`);
+  process.exit(failures === 0 ? 0 : 1);
+}
+
+function sleep(ms) {
+  return new Promise((resolve) => setTimeout(resolve, ms));
+}
+
+async function launch(extraArgs = []) {
+  const executablePath = process.env.CHROMIUM || "/usr/bin/chromium";
+  if (!fs.existsSync(executablePath)) {
+    console.log(`SKIP: no Chromium at ${executablePath}`);
+    process.exit(77);
+  }
+  return puppeteer.launch({executablePath, headless: true, args: CHROMIUM_ARGS.concat(extraArgs),
+                           defaultViewport: null, protocolTimeout: 120000});
+}
+
+// An empty folder that holds only the page.
+function pageFolder(page) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), "werule-web-"));
+  fs.copyFileSync(page, path.join(dir, "werule.html"));
+  return dir;
+}
+
+// A static server of dir on 127.0.0.1 (any free port): plain files, no
+// special headers. Resolves to {url, close}.
+function serve(dir) {
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, "http://x").pathname).replace(/^\/+/, "");
+    const file = path.join(dir, name || "index.html");
+    if (!file.startsWith(dir) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      response.writeHead(404);
+      response.end();
+      return;
+    }
+    response.writeHead(200, {"Content-Type": file.endsWith(".html") ? "text/html" : "application/octet-stream"});
+    response.end(fs.readFileSync(file));
+  });
+  return new Promise((resolve) => {
+    server.listen(0, "127.0.0.1", () => {
+      resolve({url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close()});
+    });
+  });
+}
+
+// A new tab that records uncaught errors and the page's console.
+async function openPage(browser, url, options = {}) {
+  const page = await browser.newPage();
+  page.errors = [];
+  page.on("pageerror", (error) => page.errors.push(error.message));
+  page.on("console", (message) => {
+    if (process.env.WERULE_WEB_VERBOSE) console.log("page:", message.text());
+  });
+  if (options.beforeLoad) await page.evaluateOnNewDocument(options.beforeLoad);
+  await page.goto(url, {waitUntil: "load"});
+  return page;
+}
+
+// The frame the page's scripts run in (the page itself, or its iframe).
+async function waitReady(frame) {
+  await frame.waitForFunction(() => {
+    const button = document.getElementById("start");
+    return button && !button.disabled;
+  }, {timeout: 60000});
+}
+
+async function stats(frame) {
+  return frame.evaluate(() => Object.assign({}, Module.weruleStats, {
+    running: !!Module.weruleCanvas && document.getElementById("prompt").hidden,
+    promptShown: !document.getElementById("prompt").hidden,
+    questionShown: !document.getElementById("question").hidden,
+    message: document.getElementById("message").textContent,
+    fullscreen: !!document.fullscreenElement,
+    canvas: Module.weruleCanvas ? {width: Module.weruleCanvas.width, height: Module.weruleCanvas.height,
+                                  cssWidth: Module.weruleCanvas.clientWidth,
+                                  cssHeight: Module.weruleCanvas.clientHeight} : null,
+    viewport: {width: window.innerWidth, height: window.innerHeight},
+  }));
+}
+
+// Waits until test(stats) holds; false after timeoutMs.
+async function waitStats(frame, test, timeoutMs = 60000) {
+  const until = Date.now() + timeoutMs;
+  for (;;) {
+    const s = await stats(frame);
+    if (test(s)) return s;
+    if (Date.now() > until) return null;
+    await sleep(100);
+  }
+}
+
+// ---------------------------------------------------------------- pictures
+// A PNG (8-bit RGB or RGBA, not interlaced) as {width, height, rgb}.
+function readPng(buffer) {
+  let offset = 8;
+  let width = 0, height = 0, channels = 0;
+  const idat = [];
+  while (offset < buffer.length) {
+    const length = buffer.readUInt32BE(offset);
+    const type = buffer.toString("ascii", offset + 4, offset + 8);
+    const data = buffer.subarray(offset + 8, offset + 8 + length);
+    if (type === "IHDR") {
+      width = data.readUInt32BE(0);
+      height = data.readUInt32BE(4);
+      if (data[8] !== 8 || data[12] !== 0) throw new Error("PNG: only 8-bit, not interlaced");
+      channels = {2: 3, 6: 4}[data[9]];
+      if (!channels) throw new Error("PNG: only RGB or RGBA");
+    } else if (type === "IDAT") {
+      idat.push(data);
+    }
+    offset += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * channels;
+  const pixels = Buffer.alloc(stride * height);
+  for (let y = 0; y < height; y++) {
+    const filter = raw[y * (stride + 1)];
+    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let x = 0; x < stride; x++) {
+      const a = x >= channels ? pixels[y * stride + x - channels] : 0;
+      const b = y > 0 ? pixels[(y - 1) * stride + x] : 0;
+      const c = x >= channels && y > 0 ? pixels[(y - 1) * stride + x - channels] : 0;
+      let value = line[x];
+      if (filter === 1) value += a;
+      else if (filter === 2) value += b;
+      else if (filter === 3) value += (a + b) >> 1;
+      else if (filter === 4) {
+        const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+        value += pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      }
+      pixels[y * stride + x] = value & 255;
+    }
+  }
+  const rgb = Buffer.alloc(width * height * 3);
+  for (let i = 0; i < width * height; i++) {
+    for (let k = 0; k < 3; k++) rgb[3 * i + k] = pixels[channels * i + k];
+  }
+  return {width, height, rgb};
+}
+
+async function screenshot(page) {
+  return readPng(Buffer.from(await page.screenshot({type: "png"})));
+}
+
+// Mean of the brightest channel over rows y0 .. y1 - 1 and columns x0 .. x1 - 1.
+function meanLevel(picture, x0, y0, x1, y1) {
+  let sum = 0;
+  for (let y = y0; y < y1; y++) {
+    for (let x = x0; x < x1; x++) {
+      const i = 3 * (y * picture.width + x);
+      sum += Math.max(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
+    }
+  }
+  return sum / Math.max(1, (x1 - x0) * (y1 - y0));
+}
+
+// Fraction of pixels in the box whose brightest channel is at least level.
+function brightShare(picture, x0, y0, x1, y1, level) {
+  let count = 0;
+  for (let y = y0; y < y1; y++) {
+    for (let x = x0; x < x1; x++) {
+      const i = 3 * (y * picture.width + x);
+      if (Math.max(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]) >= level) count++;
+    }
+  }
+  return count / Math.max(1, (x1 - x0) * (y1 - y0));
+}
+
+// The letterbox band of a drawable height h, as the intro lays it (from the
+// bottom): y = floor(h * 2/3 / 4), height floor(h * 2/3). Returned in rows
+// from the top.
+function band(height) {
+  const exact = height * (2 / 3);
+  const bottom = Math.floor(exact * 0.25);
+  const size = Math.floor(exact);
+  return {top: height - bottom - size, bottom: height - bottom};
+}
+
+// Checks what a viewer sees in a frame of the show drawn over the whole
+// picture: black bands above and below, and in the band the backdrop, the
+// checker floor, the logo and the scroller's glyphs.
+function checkShowFrame(picture, what) {
+  const {width, height} = picture;
+  const b = band(height);
+  check(meanLevel(picture, 0, 0, width, b.top - 2) < 1, `${what}: the top band is black`);
+  check(meanLevel(picture, 0, b.bottom + 2, width, height) < 1, `${what}: the bottom band is black`);
+  const bandHeight = b.bottom - b.top;
+  const y = (fraction) => b.top + Math.floor(bandHeight * fraction);
+  // The backdrop: the sky above the horizon, dim blue, never black.
+  check(meanLevel(picture, 0, y(0.25), Math.floor(width * 0.15), y(0.55)) > 12,
+        `${what}: the backdrop shows above the floor`);
+  // The floor: a checker of near-white and near-black squares at the sides.
+  const floorLight = brightShare(picture, 0, y(0.72), Math.floor(width * 0.25), y(0.85), 200);
+  const floorDark = 1 - brightShare(picture, 0, y(0.72), Math.floor(width * 0.25), y(0.85), 60);
+  check(floorLight > 0.15 && floorDark > 0.15,
+        `${what}: the checker floor (light ${floorLight.toFixed(2)}, dark ${floorDark.toFixed(2)})`);
+  // The logo lies white on the floor at the bottom middle.
+  check(brightShare(picture, Math.floor(width * 0.4), y(0.85), Math.floor(width * 0.6), y(0.97), 200) > 0.3,
+        `${what}: the logo lies on the floor`);
+  // The scroller's line near the top of the band: white glyph pixels.
+  check(brightShare(picture, 0, y(0.0), width, y(0.1), 230) > 0.003,
+        `${what}: the scroller's glyphs are drawn`);
+}
+
+module.exports = {check, finish, sleep, launch, pageFolder, serve, openPage, waitReady, stats,
+                  waitStats, readPng, screenshot, meanLevel, brightShare, band, checkShowFrame};

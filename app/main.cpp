@@ -29,9 +29,9 @@
 // start again.
 static bool startPageShow()
 {
-    showTime.store(0.0f);
-    flashLevel.store(0.0f);
-    quitRequested.store(0);
+    showTime.store(0.0f, std::memory_order_relaxed);
+    flashLevel.store(0.0f, std::memory_order_relaxed);
+    quitRequested.store(0, std::memory_order_relaxed);
     windowActive = 1;
     memset(keyDown, 0, sizeof keyDown);
     panelSelect = 1;

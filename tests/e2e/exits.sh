@@ -51,22 +51,8 @@ fail() {
 
 . "$(dirname "$0")/lib.sh"
 
-# Sound clients find this server only, in the test's runtime folder.
-mkdir -m 700 "$work/xdg" "$work/home"
-export XDG_RUNTIME_DIR="$work/xdg"
-unset PULSE_SERVER PULSE_SINK
-echo "autospawn = no" >"$work/client.conf"
-export PULSE_CLIENTCONFIG="$work/client.conf"
-HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-    --load="module-null-sink sink_name=werule" \
-    --load="module-native-protocol-unix auth-anonymous=1" 2>"$work/pulse.log" &
-pulse_pid=$!
-i=0
-until pactl info >/dev/null 2>&1; do
-    i=$((i + 1)); [ $i -gt 100 ] && fail "pulseaudio did not start"
-    kill -0 "$pulse_pid" 2>/dev/null || fail "pulseaudio ended"
-    sleep 0.1
-done
+private_sound
+start_pulse
 start_xvfb 800x600x24
 if [ -n "$wine" ] && [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$prefix"

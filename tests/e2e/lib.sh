@@ -91,3 +91,29 @@ expect_letterbox() {
     [ "$1" -eq 0 ] && [ "$2" -eq 0 ] || fail "the letterbox strips are not black"
     awk "BEGIN { exit !($3 > 2) }" || fail "the band shows nothing"
 }
+
+# Sound clients find a server only in $work/xdg, the test's own runtime
+# folder, and start none of their own.
+private_sound() {
+    mkdir -p -m 700 "$work/xdg" "$work/home"
+    export XDG_RUNTIME_DIR="$work/xdg"
+    unset PULSE_SERVER PULSE_SINK
+    echo "autospawn = no" >"$work/client.conf"
+    export PULSE_CLIENTCONFIG="$work/client.conf"
+}
+
+# Starts a PulseAudio server with a null sink named werule, reached through
+# that runtime folder's socket (private_sound first); sets pulse_pid. Its
+# log goes to $work/pulse.log.
+start_pulse() {
+    HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
+        --load="module-null-sink sink_name=werule" \
+        --load="module-native-protocol-unix auth-anonymous=1" 2>"$work/pulse.log" &
+    pulse_pid=$!
+    i=0
+    until pactl info >/dev/null 2>&1; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "pulseaudio did not start"
+        kill -0 "$pulse_pid" 2>/dev/null || fail "pulseaudio ended"
+        sleep 0.1
+    done
+}

@@ -62,29 +62,8 @@ since() { calc "$(now) - $1"; }
 sleep_until() { d=$(calc "$2 + $1 - $(now)"); if is "$d > 0"; then sleep "$d"; fi; }
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Sound clients find a server only in this test's runtime folder, and start
-# none of their own.
-mkdir -m 700 "$work/xdg" "$work/home"
-export XDG_RUNTIME_DIR="$work/xdg"
-unset PULSE_SERVER
-echo "autospawn = no" >"$work/client.conf"
-export PULSE_CLIENTCONFIG="$work/client.conf"
-
 . "$(dirname "$0")/lib.sh"
-
-# A null sink named werule, reached through the runtime folder's socket.
-start_pulse() {
-    HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-        --load="module-null-sink sink_name=werule" \
-        --load="module-native-protocol-unix auth-anonymous=1" 2>"$work/pulse.log" &
-    pulse_pid=$!
-    i=0
-    until pactl info >/dev/null 2>&1; do
-        i=$((i + 1)); [ $i -gt 100 ] && fail "pulseaudio did not start"
-        kill -0 "$pulse_pid" 2>/dev/null || fail "pulseaudio ended"
-        sleep 0.1
-    done
-}
+private_sound
 
 make_prefix() {
     [ -f "$prefix/system.reg" ] && return

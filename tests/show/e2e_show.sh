@@ -97,69 +97,52 @@ no_reports() {
     fi
 }
 
-# A PulseAudio server with a null sink, in a runtime folder of the test's
-# own; sets pulse_pid.
-start_pulse() {
+# The test's own PulseAudio server (lib.sh), with a client that keeps the
+# sink's latency to a sound card's; sets pulse_pid.
+start_sink() {
     for tool in pulseaudio pactl parec; do
         command -v "$tool" >/dev/null || { echo "no $tool: skipped"; exit 77; }
     done
-    mkdir -m 700 "$work/xdg" "$work/home"
-    export XDG_RUNTIME_DIR="$work/xdg"
-    unset PULSE_SERVER PULSE_SINK
-    echo "autospawn = no" >"$work/client.conf"
-    export PULSE_CLIENTCONFIG="$work/client.conf"
-    HOME="$work/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-        --load="module-null-sink sink_name=werule" \
-        --load="module-native-protocol-unix auth-anonymous=1" 2>"$work/pulse.log" &
-    pulse_pid=$!
-    i=0
-    until pactl info >/dev/null 2>&1; do
-        i=$((i + 1)); [ $i -gt 100 ] && fail "pulseaudio did not start"
-        kill -0 "$pulse_pid" 2>/dev/null || fail "pulseaudio ended"
-        sleep 0.1
-    done
+    private_sound
+    start_pulse
     # A null sink with no client that asks for less holds 2 s, far more
     # than a sound card; a recording of its monitor at 20 ms brings it down
     # to a card's latency. It ends with the server.
     parec -d werule.monitor --latency-msec=20 --raw >/dev/null 2>&1 &
 }
 
+# The whole show of the intro started by start_show: dark at 59 s, white at
+# the first flash cue, which comes about 74.4 s into the music (the music
+# starts a moment after the process, so watching from 73 to 79 s catches
+# it), and its end by itself with 0, 143 to 147 s after start.
+flash_and_end() {
+    sleep_until 59 "$started"
+    before=$(side_level 1)
+    sleep_until 73 "$started"
+    brightest=$(side_level 6)
+    wait_show 150 || fail "still running 150 s after start"
+    [ "$status" = 0 ] || fail "exit code $status"
+    echo "ended by itself after $ended s"
+    echo "side panel grey: at most $before from 59 to 60 s, at most $brightest from 73 to 79 s"
+    is "$ended >= 143 && $ended <= 147" || fail "ended after $ended s, not 143 to 147"
+    is "$before < 0.5" || fail "white before any flash"
+    is "$brightest > 0.8" || fail "no flash between 73 and 79 s"
+}
+
 case "$mode" in
 lost)
-    start_pulse
+    start_sink
     export SDL_AUDIODRIVER=pulseaudio
     start_show
     sleep_until 5 "$started"
     kill -9 "$pulse_pid"; wait "$pulse_pid" 2>/dev/null; pulse_pid=
     echo "sound server killed $(since "$started") s after start"
-    sleep_until 59 "$started"
-    before=$(side_level 1)
-    sleep_until 73 "$started"
-    brightest=$(side_level 6)
-    wait_show 150 || fail "still running 150 s after start"
-    [ "$status" = 0 ] || fail "exit code $status"
-    echo "ended by itself after $ended s"
-    echo "side panel grey: at most $before from 59 to 60 s, at most $brightest from 73 to 79 s"
-    is "$ended >= 143 && $ended <= 147" || fail "ended after $ended s, not 143 to 147"
-    is "$before < 0.5" || fail "white before any flash"
-    is "$brightest > 0.8" || fail "no flash between 73 and 79 s"
+    flash_and_end
     ;;
 fullshow)
     export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/music.raw"
     start_show
-    sleep_until 59 "$started"
-    before=$(side_level 1)
-    # The first flash cue comes about 74.4 s into the music, which starts a
-    # moment after the process; watching from 73 to 79 s catches it.
-    sleep_until 73 "$started"
-    brightest=$(side_level 6)
-    wait_show 150 || fail "still running 150 s after start"
-    [ "$status" = 0 ] || fail "exit code $status"
-    echo "ended by itself after $ended s"
-    echo "side panel grey: at most $before from 59 to 60 s, at most $brightest from 73 to 79 s"
-    is "$ended >= 143 && $ended <= 147" || fail "ended after $ended s, not 143 to 147"
-    is "$before < 0.5" || fail "white before any flash"
-    is "$brightest > 0.8" || fail "no flash between 73 and 79 s"
+    flash_and_end
     rms=$(sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/music.raw" -n stat 2>&1 |
         awk '/RMS     amplitude/ { print $3 }')
     seconds=$(( $(stat -c %s "$work/music.raw") / 176400 ))

@@ -1,4 +1,4 @@
-// bench-web: node web_bench.js PAGE NATIVE_FRAMES
+// bench-web: node web_bench.js PAGE NATIVE_FRAMES [--quick]
 // The page in headless Chromium (SwiftShader) at a
 // fixed moment of the show (its clock frozen at 15.6 s, as the page test
 // does), against the native intro's drawFrame on llvmpipe at the same
@@ -11,6 +11,8 @@
 //   WebGL draw calls a frame (most seen), the page's size raw and gzip,
 //   the time from the start click to the first drawn frame (median of 5),
 //   and how late the page timer's ticks come.
+// --quick: the same lines from one start, 1 s of ticks, 1 s of frames and
+// 10 native frames, for the suite's run of every benchmark.
 "use strict";
 
 const fs = require("fs");
@@ -19,8 +21,13 @@ const zlib = require("zlib");
 const {execFileSync} = require("child_process");
 const t = require("../../tests/web/lib.js");
 
-const [, , pagePath, nativePath] = process.argv;
+const [, , pagePath, nativePath, mode] = process.argv;
 const MOMENT_S = 15.6;
+const QUICK = mode === "--quick";
+const STARTS = QUICK ? 1 : 5;
+const TICK_SPAN_MS = QUICK ? 1000 : 5000;
+const FRAME_SPAN_MS = QUICK ? 1000 : 4000;
+const NATIVE_FRAMES = QUICK ? 10 : 60;
 
 function median(values) {
   const sorted = values.slice().sort((a, b) => a - b);
@@ -44,7 +51,7 @@ function median(values) {
   // Start click to first frame, five starts, each ended by Esc.
   const page = await t.openPage(browser, url);
   const firstFrames = [];
-  for (let i = 0; i < 5; i++) {
+  for (let i = 0; i < STARTS; i++) {
     await t.waitReady(page);
     await page.click("#start");
     const s = await t.waitStats(page, (x) => x.firstFrameMs >= 0 && x.running);
@@ -53,19 +60,19 @@ function median(values) {
     await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
   }
   // How late the ticks come in a visible page, over 5 s of a show that
-  // has drawn its first frames.
+  // has drawn its first frames (1 s quick).
   await t.waitReady(page);
   await page.click("#start");
   await t.waitStats(page, (x) => x.running && x.firstFrameMs >= 0);
   await t.sleep(1000);
   await page.evaluate(() => { Module.weruleStats.tickLateMaxMs = 0; });
   const before = await t.stats(page);
-  await t.sleep(5000);
+  await t.sleep(TICK_SPAN_MS);
   const after = await t.stats(page);
   await page.keyboard.press("Escape");
   await t.waitStats(page, (x) => x.promptShown && !x.running, 10000);
   const ticks = after.ticks - before.ticks;
-  console.log(`ticks: ${ticks} in 5 s of a running show, late by ` +
+  console.log(`ticks: ${ticks} in ${TICK_SPAN_MS / 1000} s of a running show, late by ` +
               `${((after.tickLateSumMs - before.tickLateSumMs) / Math.max(1, ticks)).toFixed(1)} ms ` +
               `on average, at most ${after.tickLateMaxMs.toFixed(1)} ms`);
   await page.close();
@@ -86,7 +93,7 @@ function median(values) {
   await t.waitStats(timed, (x) => x.running && x.frames > 2);
   await timed.evaluate((ms) => { window.__weruleClock.ms = 1000 + ms; }, MOMENT_S * 1000);
   await t.waitStats(timed, (x) => x.ticks >= Math.round(MOMENT_S * 50));
-  const result = await timed.evaluate(async () => {
+  const result = await timed.evaluate(async (spanMs) => {
     // Times each pass of the loop with the real clock (the page's own is frozen).
     const clock = window.__weruleClock;
     const realFrame = Module._webFrame;
@@ -106,19 +113,19 @@ function median(values) {
     clock.frozen = false;
     const start = performance.now();
     clock.frozen = true;
-    await new Promise((resolve) => setTimeout(resolve, 4000));
+    await new Promise((resolve) => setTimeout(resolve, spanMs));
     clock.frozen = false;
     const elapsed = performance.now() - start;
     clock.frozen = true;
     const frames = Module.weruleStats.frames - frames0;
     work.sort((a, b) => a - b);
     return {frames, elapsed, workMedian: work[Math.floor(work.length / 2)], mostDraws: most};
-  });
+  }, FRAME_SPAN_MS);
   await timed.close();
   await browser.close();
 
   const webMs = result.elapsed / Math.max(1, result.frames);
-  const native = execFileSync(nativePath, [String(MOMENT_S), "60"]).toString().trim().split(" ");
+  const native = execFileSync(nativePath, [String(MOMENT_S), String(NATIVE_FRAMES)]).toString().trim().split(" ");
   const nativeMs = Number(native[0]);
   console.log(`frame time at ${MOMENT_S} s: page ${webMs.toFixed(2)} ms a frame (${result.frames} frames in ` +
               `${(result.elapsed / 1000).toFixed(1)} s; one loop pass ${result.workMedian.toFixed(2)} ms median), ` +

@@ -21,11 +21,8 @@
 // the end come on time, unheard.
 //
 // At process exit the render thread is asked to stop touching the module
-// before the runtime's statics go, and then the device is reset and closed:
-// the music sounds while the window is taken down and stops only as the
-// process ends. (Left open, Wine's PulseAudio thread of the device now and
-// then crashed the process as it ended.) The thread is left to end with
-// the process.
+// before the runtime's statics go; the device, its queued buffers and the
+// thread itself are left to end with the process.
 #define WIN32_LEAN_AND_MEAN
 #if !defined(NOMINMAX)
 #define NOMINMAX
@@ -289,25 +286,11 @@ static DWORD WINAPI soundRenderThread(LPVOID)
 
 // Main thread, at process exit: asks the render thread to let go of the
 // module and waits a while for it, so that no render runs while the
-// runtime's and libopenmpt's statics go away. Once it has let go (its
-// buffers are then the main thread's), the device is stopped and closed,
-// so that no thread of the system's sound service plays on while the
-// process ends; positions are no longer answered.
+// runtime's and libopenmpt's statics go away.
 static void soundAtExit()
 {
     soundClosing.store(true, std::memory_order_relaxed);
-    if (WaitForSingleObject(soundLetGo, SOUND_EXIT_WAIT_MS) != WAIT_OBJECT_0)
-        return;
-    HWAVEOUT device = soundDevice.load(std::memory_order_relaxed);
-    if (device == nullptr)
-        return;
-    soundRunning.store(false, std::memory_order_relaxed);
-    waveOutReset(device);
-    for (WAVEHDR& header : soundHeaders) {
-        if ((header.dwFlags & WHDR_PREPARED) != 0)
-            waveOutUnprepareHeader(device, &header, sizeof header);
-    }
-    waveOutClose(device);
+    WaitForSingleObject(soundLetGo, SOUND_EXIT_WAIT_MS);
 }
 
 // --- the calls of platform.h ----------------------------------------------

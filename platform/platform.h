@@ -7,13 +7,14 @@
 // std::thread), win32/ (Windows: USER, GDI, WGL, the multimedia timer,
 // libopenmpt and waveOut) and web/ (a browser page built by emscripten: the
 // page's canvas and events, OpenGL 1.1 translated onto WebGL, a page timer
-// on the one thread, and, for now, the silent stand-in clock for the sound).
+// on the one thread, libopenmpt and Web Audio).
 // File names below are those of sdl/; win32/ and web/ have a file of the
 // same name for the display, the sound, the timer and the font. The
 // functions marked "Linux only" (for the tools and tests, which are Linux
 // programs) exist only in sdl/, those marked "Windows only" only in win32/.
 // In web/ the "threads" below are all the page's one thread: the timer's
-// callback runs between animation frames.
+// callback runs between animation frames, and the module is rendered
+// there too, ahead of the browser's audio thread, which plays it.
 //
 // Conventions, stated once:
 // - Every function is named plat*; constants PLAT_*.
@@ -138,9 +139,9 @@ enum PlatAnswer { PLAT_ANSWER_NONE, PLAT_ANSWER_OK, PLAT_ANSWER_YES, PLAT_ANSWER
 int platMessageBox(const char* text, const char* caption, int buttons, int icon);
 
 // ------------------------------------------------------------------ sound
-// sound.cpp: libopenmpt renders, SDL audio (Windows: waveOut) plays. The
-// five calls of the show, in the order it makes them. A handle of 0 means
-// none.
+// sound.cpp: libopenmpt renders, SDL audio (Windows: waveOut; web: Web
+// Audio) plays. The five calls of the show, in the order it makes them. A
+// handle of 0 means none.
 enum { PLAT_SOUND_DEFAULT_DEVICE = -1 };
 // Opens the output device at frequency Hz; when no device opens, falls back
 // to a silent real-time device so the music still advances.

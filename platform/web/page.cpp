@@ -43,6 +43,7 @@ EMSCRIPTEN_KEEPALIVE int webStart(int fullscreen, int answer)
     showRunning = pageStart();
     if (!showRunning) {
         webStopTimer();
+        webStopSound();
     }
     return showRunning ? 1 : 0;
 }
@@ -53,10 +54,12 @@ EMSCRIPTEN_KEEPALIVE int webFrame()
     if (!showRunning) {
         return 0;
     }
+    webSoundTopUp();
     webRunDueTicks();
     if (!pageFrame()) {
         showRunning = false;
         webStopTimer();
+        webStopSound();
     }
     return showRunning ? 1 : 0;
 }

@@ -31,3 +31,8 @@ double webTickTimeMs();
 
 // sound.cpp: milliseconds on the page's monotonic clock.
 double webNowMs();
+// sound.cpp: keeps the music queued on the audio context (each animation
+// frame; also each position query and each buffer that ends), and stops
+// it when a show ends.
+extern "C" void webSoundTopUp();
+void webStopSound();

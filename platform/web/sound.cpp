@@ -1,38 +1,372 @@
-// The sound calls of platform.h in the page. No module is played here yet:
-// as on Linux and Windows when no device opens, a steady clock stands in
-// for the device, so the music's position (and with it the flashes and the
-// end cue) keeps time, silent. The position is looked up in the table of
-// positions the Linux layer scanned from the module at build time
-// (webdata.h), by the time since the play call on the page's monotonic
-// clock.
+// The sound calls of platform.h in the page: libopenmpt (built for
+// WebAssembly) renders on the page's one thread, Web Audio plays.
+//
+// Output: the music is rendered a chunk at a time into audio buffers that
+// are scheduled back to back on the audio context's clock, up to
+// SOUND_AHEAD_S ahead of it. The browser plays a scheduled buffer on its own
+// audio thread, so a slow frame or a late tick costs nothing while it is
+// shorter than what is queued; a longer stall leaves a gap, after which the
+// music goes on from where it stopped (sound.cpp counts it as an underrun).
+// The queue is topped up at every tick, every animation frame and every
+// buffer that ends (an event, which a hidden tab still gets, unlike its
+// throttled timeouts).
+//
+// Position: each sub-block of SOUND_SUBBLOCK_FRAMES is stamped with the
+// position at its start and the context time at which it plays. The
+// position heard is the latest stamp at or before the context time heard
+// now, from the browser's output time stamp (or its output latency), taken
+// at the tick's own deadline when a tick runs late: never ahead of what is
+// heard, at most a sub-block behind.
+//
+// No sound (no audio context, or one that does not run): as on the other
+// platforms, a steady clock stands in for the device. The module is
+// rendered, and the sound dropped, up to the moment each position query
+// asks about on the page clock, so the position, the flashes and the end
+// cue keep time, silent. A context whose clock
+// stands still for SOUND_STALL_MS (a browser that refuses to start it, a
+// device gone) hands over to that clock from where the music was heard.
+//
+// Main thread only (the page's).
 #include "platform/platform.h"
 
 #include <emscripten.h>
+#include <libopenmpt/libopenmpt.h>
 
 #include "platform/web/page.h"
-#include "platform/web/webdata.h"
 
+enum {
+    SOUND_SUBBLOCK_FRAMES = 128,  // frames a stamp: 2.9 ms at 44.1 kHz, the most a position trails
+    SOUND_CHUNK_SUBBLOCKS = 16,   // sub-blocks an audio buffer: 2048 frames, 46 ms
+    SOUND_CHUNK_FRAMES = SOUND_SUBBLOCK_FRAMES * SOUND_CHUNK_SUBBLOCKS,
+    SOUND_RING_SLOTS = 4096,  // stamps kept: 11.9 s at 44.1 kHz, 2.7 s at 192 kHz
+    SOUND_MAX_CHUNKS = 12,    // chunks one top-up renders at most (0.56 s at 44.1 kHz)
+};
+static const double SOUND_AHEAD_S = 1.0;  // scheduled ahead of the context's clock
+static const double SOUND_LEAD_S = 0.03;  // the first buffer (or one after a gap) starts this late
+static const double SOUND_STALL_MS = 1000;  // a context clock standing still this long has failed
 static const uint32_t NO_POSITION = 0xFFFFFFFFu;
 
 // ------------------------------------------------------------------ state
-static uint32_t musicHandle;  // the loaded module's handle; 0 before any
-static bool musicPlaying;
-static double playStartMs;  // page clock at the play call
+static openmpt_module* soundModule;  // the loaded module; 0 before any
+static uint32_t musicHandle;         // its handle
+static bool soundPlaying;            // from platMusicPlay until the show ends
+static bool soundAudio;              // true: the audio context plays; false: the steady clock
+static int soundRate;                // Hz, the context's (or the show's, silent)
+static uint32_t restPosition;        // position before anything is heard
+static double nextStartS;            // audio: context time at which the next chunk plays
+static double silentStartMs;         // silent: page clock at which frame 0 is heard
+static int64_t silentFrames;         // silent: frames rendered since frame 0
+static double clockSeenS;            // audio: the context time last seen, seconds
+static double clockSeenAtMs;         // audio: page clock when it last moved
+static bool firstChunkQueued;        // audio: a chunk went out since the play call
+static double queuedS;               // audio: scheduled past the clock at the last top-up
+static double heardLastS;            // the latest time a position was asked for, seconds
+static int underrunCount;            // audio: gaps since the play call
+// Stamps, oldest first: ringAt[i] (seconds, on the context's clock while it
+// plays, else on the page clock) and the position heard from then on.
+static double ringAt[SOUND_RING_SLOTS];
+static uint32_t ringPosition[SOUND_RING_SLOTS];
+static int ringFirst, ringCount;
+static float chunkLeft[SOUND_CHUNK_FRAMES], chunkRight[SOUND_CHUNK_FRAMES];
+
+// The audio context lives in the page (Module.weruleAudio) for as long as
+// the page: one per page, created at the first start gesture.
+// clang-format off
+EM_JS(int, jsAudioOpen, (), {
+    var audio = Module.weruleAudio;
+    if (!audio) {
+        var Context = window.AudioContext || window.webkitAudioContext;
+        var context = null;
+        try { if (Context) context = new Context(); } catch (error) { context = null; }
+        audio = Module.weruleAudio = {context: context, sources: []};
+    }
+    if (!audio.context) return 0;
+    if (audio.context.state !== "running" && audio.context.resume) {
+        audio.context.resume().catch(function() {});
+    }
+    return audio.context.sampleRate | 0;
+});
+
+EM_JS(double, jsAudioClock, (), {
+    var context = Module.weruleAudio.context;
+    return context.state === "running" ? context.currentTime : -1;
+});
+
+// The context time heard lateMs ago: the output time stamp carried forward
+// on the page clock, and no later than the context's clock less its
+// latencies where the browser tells them (some stamps leave the output's
+// own latency out). -1 before anything is heard.
+EM_JS(double, jsAudioHeard, (double lateMs), {
+    var context = Module.weruleAudio.context;
+    var now = performance.now() - lateMs;
+    var heard = context.currentTime - lateMs / 1000 - (context.baseLatency || 0) -
+                (context.outputLatency || 0);
+    if (context.getOutputTimestamp) {
+        var stamp = context.getOutputTimestamp();
+        if (stamp.performanceTime > 0) {
+            heard = Math.min(heard, stamp.contextTime + (now - stamp.performanceTime) / 1000);
+        }
+    }
+    return heard;
+});
+
+// Plays frames of the two channels at context time start; its end tops up
+// the queue.
+EM_JS(void, jsAudioQueue, (const float* left, const float* right, int frames, int rate,
+                           double start), {
+    var audio = Module.weruleAudio;
+    var buffer = audio.context.createBuffer(2, frames, rate);
+    buffer.copyToChannel(HEAPF32.subarray(left >> 2, (left >> 2) + frames), 0);
+    buffer.copyToChannel(HEAPF32.subarray(right >> 2, (right >> 2) + frames), 1);
+    var source = audio.context.createBufferSource();
+    source.buffer = buffer;
+    source.connect(audio.context.destination);
+    source.onended = function() {
+        var at = audio.sources.indexOf(source);
+        if (at >= 0) audio.sources.splice(at, 1);
+        Module._webSoundTopUp();
+    };
+    source.start(start);
+    audio.sources.push(source);
+    var stats = Module.weruleStats;
+    if (stats.audioFirstStartS < 0) stats.audioFirstStartS = start;
+});
+
+// Stops every buffer still playing or waiting.
+EM_JS(void, jsAudioStop, (), {
+    var audio = Module.weruleAudio;
+    if (!audio) return;
+    var sources = audio.sources;
+    audio.sources = [];
+    sources.forEach(function(source) {
+        source.onended = null;
+        try { source.stop(); } catch (error) {}
+    });
+});
+
+EM_JS(void, jsAudioReport, (int playing, int rate, double queuedS, int underruns, int silent), {
+    var stats = Module.weruleStats;
+    stats.audioRate = rate;
+    stats.audioQueuedMs = queuedS * 1000;
+    if (queuedS * 1000 > stats.audioQueuedMaxMs) stats.audioQueuedMaxMs = queuedS * 1000;
+    stats.audioUnderruns = underruns;
+    stats.audioSilent = silent !== 0;
+    stats.audioPlaying = playing !== 0;
+});
+// Keeps each new position answered, as the page's record of the show.
+EM_JS(void, jsPositionHeard, (uint32_t position), {
+    var positions = Module.weruleStats.positions;
+    if (positions.length === 0 || positions[positions.length - 1] !== position) {
+        positions.push(position);
+    }
+});
+// clang-format on
 
 double webNowMs()
 {
     return emscripten_get_now();
 }
 
-bool platSoundInit(int, int)
+// ------------------------------------------------------------------ stamps
+
+static void ringClear()
 {
-    musicPlaying = false;
+    ringFirst = 0;
+    ringCount = 0;
+}
+
+static void ringAdd(double at, uint32_t position)
+{
+    if (ringCount == SOUND_RING_SLOTS) {
+        ringFirst = (ringFirst + 1) % SOUND_RING_SLOTS;
+        --ringCount;
+    }
+    const int slot = (ringFirst + ringCount) % SOUND_RING_SLOTS;
+    ringAt[slot] = at;
+    ringPosition[slot] = position;
+    ++ringCount;
+}
+
+// The position of the latest stamp at or before at; the rest position when
+// none is.
+static uint32_t ringFind(double at)
+{
+    int low = 0;
+    int high = ringCount;  // stamps low .. high-1 are still candidates
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (ringAt[(ringFirst + middle) % SOUND_RING_SLOTS] <= at) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low == 0 ? restPosition : ringPosition[(ringFirst + low - 1) % SOUND_RING_SLOTS];
+}
+
+static uint32_t modulePosition()
+{
+    const uint32_t order = static_cast<uint32_t>(openmpt_module_get_current_order(soundModule));
+    const uint32_t row = static_cast<uint32_t>(openmpt_module_get_current_row(soundModule));
+    return (order & 0xFFFFu) | (row << 16);
+}
+
+// Renders the next chunk into chunkLeft/chunkRight, stamping each sub-block
+// at startS + its offset; the frames rendered (fewer only at the end of a
+// module that does not loop, the rest silence).
+static int renderChunk(double startS)
+{
+    int rendered = 0;
+    for (int block = 0; block < SOUND_CHUNK_SUBBLOCKS; ++block) {
+        const int at = block * SOUND_SUBBLOCK_FRAMES;
+        ringAdd(startS + static_cast<double>(at) / soundRate, modulePosition());
+        const size_t got = openmpt_module_read_float_stereo(
+            soundModule, soundRate, SOUND_SUBBLOCK_FRAMES, chunkLeft + at, chunkRight + at);
+        for (int frame = at + static_cast<int>(got); frame < at + SOUND_SUBBLOCK_FRAMES; ++frame) {
+            chunkLeft[frame] = 0;
+            chunkRight[frame] = 0;
+        }
+        rendered += static_cast<int>(got);
+    }
+    return rendered;
+}
+
+// ------------------------------------------------------------------ clocks
+
+// The steady clock takes over from the context: the stamps move onto the
+// page clock, the context time heard now falling on now, so what was
+// rendered and not yet heard still plays, silent, and the position goes on
+// from where it was heard. Nothing heard yet: the first stamp falls on now.
+// Nothing went out at all: the steady clock plays from the play call, as
+// if there had been no context.
+static void handOverToClock()
+{
+    jsAudioStop();
+    soundAudio = false;
+    heardLastS = -1;
+    if (!firstChunkQueued) {
+        return;  // silentStartMs is still the play call's moment
+    }
+    const double nowMs = webNowMs();
+    double heardS = jsAudioHeard(0);
+    if (ringCount > 0 && heardS < ringAt[ringFirst]) {
+        heardS = ringAt[ringFirst];
+    }
+    for (int i = 0; i < ringCount; ++i) {
+        double& at = ringAt[(ringFirst + i) % SOUND_RING_SLOTS];
+        at = nowMs / 1000 + (at - heardS);
+    }
+    silentStartMs = nowMs + (nextStartS - heardS) * 1000;
+    silentFrames = 0;
+}
+
+// True while the context's clock runs; after SOUND_STALL_MS of standing
+// still it is given up for the steady clock.
+static bool audioClockRuns(double* nowS)
+{
+    const double nowMs = webNowMs();
+    *nowS = jsAudioClock();
+    if (*nowS > clockSeenS) {
+        clockSeenS = *nowS;
+        clockSeenAtMs = nowMs;
+        return true;
+    }
+    if (nowMs - clockSeenAtMs >= SOUND_STALL_MS) {
+        handOverToClock();
+    }
+    return false;
+}
+
+// Audio: keeps SOUND_AHEAD_S scheduled past the context's clock.
+static void topUpAudio()
+{
+    double nowS = 0;
+    if (!audioClockRuns(&nowS)) {
+        return;
+    }
+    if (nextStartS < nowS + SOUND_LEAD_S / 2) {
+        // The queue ran dry (or nothing went out yet): go on after a lead,
+        // on a whole frame of the context's clock.
+        if (firstChunkQueued) {
+            ++underrunCount;
+        }
+        nextStartS = static_cast<double>(static_cast<int64_t>((nowS + SOUND_LEAD_S) * soundRate)) /
+                     soundRate;
+    }
+    for (int chunk = 0; chunk < SOUND_MAX_CHUNKS && nextStartS < nowS + SOUND_AHEAD_S; ++chunk) {
+        renderChunk(nextStartS);
+        jsAudioQueue(chunkLeft, chunkRight, SOUND_CHUNK_FRAMES, soundRate, nextStartS);
+        firstChunkQueued = true;
+        nextStartS += static_cast<double>(SOUND_CHUNK_FRAMES) / soundRate;
+    }
+    queuedS = nextStartS - nowS;
+    jsAudioReport(1, soundRate, queuedS, underrunCount, 0);
+}
+
+// Silent: renders, and drops, every chunk that begins by atMs on the page
+// clock.
+static void advanceSilent(double atMs)
+{
+    const int64_t due = static_cast<int64_t>((atMs - silentStartMs) * soundRate / 1000);
+    while (silentFrames <= due) {
+        renderChunk(silentStartMs / 1000 + static_cast<double>(silentFrames) / soundRate);
+        silentFrames += SOUND_CHUNK_FRAMES;
+    }
+}
+
+static void topUp()
+{
+    if (soundPlaying && soundModule != nullptr && soundAudio) {
+        topUpAudio();
+    }
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void webSoundTopUp()
+{
+    topUp();
+}
+
+void webStopSound()
+{
+    soundPlaying = false;
+    jsAudioStop();
+    jsAudioReport(0, soundRate, 0, underrunCount, soundAudio ? 0 : 1);
+}
+
+// ------------------------------------------------------------ the calls
+
+// The context is created (or resumed) here, inside the viewer's start
+// gesture, which browsers ask of a page before it may play sound.
+bool platSoundInit(int, int frequency)
+{
+    if (frequency <= 0) {
+        return false;
+    }
+    const int rate = jsAudioOpen();
+    soundAudio = rate > 0;
+    soundRate = soundAudio ? rate : frequency;
     return true;
 }
 
-uint32_t platMusicLoad(const void*, size_t, bool)
+uint32_t platMusicLoad(const void* data, size_t length, bool loop)
 {
-    musicPlaying = false;
+    if (data == nullptr || length == 0) {
+        return 0;
+    }
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, nullptr,
+        nullptr, nullptr);
+    if (module == nullptr) {
+        return 0;
+    }
+    openmpt_module_set_repeat_count(module, loop ? -1 : 0);
+    webStopSound();
+    if (soundModule != nullptr) {
+        openmpt_module_destroy(soundModule);
+    }
+    soundModule = module;
+    ringClear();
+    restPosition = 0;
     ++musicHandle;
     if (musicHandle == 0) {
         musicHandle = 1;
@@ -42,18 +376,30 @@ uint32_t platMusicLoad(const void*, size_t, bool)
 
 bool platSoundStart()
 {
-    return true;
+    return soundRate > 0;
 }
 
-// The table starts at order 0, row 0; a play from any other position is
-// not offered.
 bool platMusicPlay(uint32_t music, uint32_t position)
 {
-    if (music == 0 || music != musicHandle || position != 0) {
+    if (music == 0 || music != musicHandle || soundRate <= 0) {
         return false;
     }
-    musicPlaying = true;
-    playStartMs = webNowMs();
+    jsAudioStop();
+    openmpt_module_set_position_order_row(soundModule, static_cast<int32_t>(position & 0xFFFFu),
+                                          static_cast<int32_t>(position >> 16));
+    ringClear();
+    restPosition = position;
+    soundPlaying = true;
+    underrunCount = 0;
+    firstChunkQueued = false;
+    nextStartS = 0;
+    queuedS = 0;
+    heardLastS = -1;
+    clockSeenS = -1;
+    clockSeenAtMs = webNowMs();
+    silentStartMs = webNowMs();
+    silentFrames = 0;
+    topUp();
     return true;
 }
 
@@ -62,28 +408,37 @@ uint32_t platMusicPosition(uint32_t music)
     if (music == 0 || music != musicHandle) {
         return NO_POSITION;
     }
-    if (!musicPlaying) {
-        return 0;
+    if (!soundPlaying) {
+        return restPosition;
     }
+    topUp();
     // A tick hears the music as at its own deadline, however late it runs.
     const double tickMs = webTickTimeMs();
-    const double elapsed = (tickMs >= 0 ? tickMs : webNowMs()) - playStartMs;
-    const uint32_t ms = elapsed > 0 ? static_cast<uint32_t>(elapsed) : 0;
-    // The last change at or before ms.
-    int low = 0;
-    int high = webMusicChangeCount - 1;
-    while (low < high) {
-        const int middle = (low + high + 1) / 2;
-        if (webMusicChanges[2 * middle] <= ms) {
-            low = middle;
-        } else {
-            high = middle - 1;
-        }
+    const double atMs = tickMs >= 0 ? tickMs : webNowMs();
+    double heardS = 0;
+    if (soundAudio) {
+        heardS = jsAudioHeard(webNowMs() - atMs);
+    } else {
+        advanceSilent(atMs);
+        heardS = atMs / 1000;
     }
-    return webMusicChanges[2 * low + 1];
+    // The estimate wavers by a little as the browser's stamps come in: what
+    // was heard stays heard.
+    if (heardS < heardLastS) {
+        heardS = heardLastS;
+    }
+    heardLastS = heardS;
+    const uint32_t position = ringFind(heardS);
+    jsPositionHeard(position);
+    return position;
 }
 
 int platSoundLatencyUs()
 {
-    return 0;  // nothing is heard, so nothing lies between render and ear
+    if (soundRate <= 0) {
+        return -1;
+    }
+    // Silent, nothing is heard, so nothing lies between render and ear;
+    // else what was queued ahead of the context's clock.
+    return soundAudio ? static_cast<int>(queuedS * 1000000) : 0;
 }

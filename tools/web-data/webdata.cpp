@@ -1,8 +1,6 @@
 // werule-webdata OUT.cpp
-// Writes the C++ source of platform/web/webdata.h's tables: the position
-// the module reaches at every millisecond of the show, as changes, scanned
-// by the Linux layer's platMusicScanPositions, and every glyph's triangles
-// and metrics as the Linux layer's font build makes them. Floats are
+// Writes the C++ source of platform/web/webdata.h's tables: every glyph's
+// triangles and metrics as the Linux layer's font build makes them. Floats are
 // written in hexadecimal, so the page gets them bit for bit.
 #include <cstdio>
 #include <cstdlib>
@@ -12,33 +10,8 @@
 #include "platform/platform.h"
 
 enum {
-    SCAN_FREQUENCY = 44100,        // the show's output rate
-    SCAN_MILLISECONDS = 160000,    // past the end cue (about 144 s)
     MAX_GLYPH_TRIANGLES = 1 << 14  // far beyond any glyph of the font
 };
-
-static bool writeMusic(FILE* out)
-{
-    std::vector<uint32_t> positions(SCAN_MILLISECONDS);
-    if (!platMusicScanPositions(assetMusicIt, assetMusicItSize, SCAN_FREQUENCY, 1, positions.data(),
-                                SCAN_MILLISECONDS)) {
-        fprintf(stderr, "werule-webdata: the module does not load\n");
-        return false;
-    }
-    // positions[k] is heard k + 1 ms after the start; before that, order 0, row 0.
-    fprintf(out, "const uint32_t webMusicChanges[] = {\n0u, 0u,\n");
-    int changes = 1;
-    uint32_t last = 0;
-    for (int k = 0; k < SCAN_MILLISECONDS; ++k) {
-        if (positions[k] != last) {
-            fprintf(out, "%du, 0x%08Xu,\n", k + 1, positions[k]);
-            last = positions[k];
-            ++changes;
-        }
-    }
-    fprintf(out, "};\nconst int webMusicChangeCount = %d;\n\n", changes);
-    return true;
-}
 
 static bool writeGlyphs(FILE* out)
 {
@@ -86,9 +59,9 @@ int main(int argc, char** argv)
         perror(path);
         return 1;
     }
-    fprintf(out, "// Made by werule-webdata from the module and the font; do not edit.\n"
+    fprintf(out, "// Made by werule-webdata from the font; do not edit.\n"
                  "#include \"platform/web/webdata.h\"\n\n");
-    const bool written = writeMusic(out) && writeGlyphs(out);
+    const bool written = writeGlyphs(out);
     if (fclose(out) != 0 || !written) {
         remove(path);
         return 1;

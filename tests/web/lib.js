@@ -78,7 +78,9 @@ async function openPage(browser, url, options = {}) {
   page.on("console", (message) => {
     if (process.env.WERULE_WEB_VERBOSE) console.log("page:", message.text());
   });
-  if (options.beforeLoad) await page.evaluateOnNewDocument(options.beforeLoad);
+  if (options.beforeLoad) {
+    await page.evaluateOnNewDocument(options.beforeLoad, ...(options.beforeLoadArgs || []));
+  }
   await page.goto(url, {waitUntil: "load"});
   return page;
 }
@@ -229,5 +231,112 @@ function checkShowFrame(picture, what) {
         `${what}: the scroller's glyphs are drawn`);
 }
 
+// ------------------------------------------------------------------- sound
+// Runs in the page before its scripts (openPage's beforeLoad, with
+// keepSeconds): records what the page plays, in window.__weruleTap.
+//   buffers   every audio buffer started: {when (context seconds), frames,
+//             rate}, in the order started
+//   samples   the first keepSeconds of them, interleaved stereo
+//   loudest   the highest RMS that an analyser on the destination's input
+//             measured, over 2048 frames every 100 ms
+//   stamps    the context's output time stamps {contextTime,
+//             performanceTime}, every 100 ms
+//   frames    each animation frame: [time stamp, WebGL draw calls]
+function audioTap(keepSeconds) {
+  const tap = window.__weruleTap = {buffers: [], samples: [], kept: 0, loudest: 0, stamps: [],
+                                    frames: [], context: null, analyser: null};
+  const start = AudioBufferSourceNode.prototype.start;
+  AudioBufferSourceNode.prototype.start = function(when, ...rest) {
+    const buffer = this.buffer;
+    tap.context = this.context;
+    tap.buffers.push({when, frames: buffer.length, rate: buffer.sampleRate});
+    if (tap.kept < keepSeconds * buffer.sampleRate) {
+      const left = buffer.getChannelData(0), right = buffer.getChannelData(1);
+      for (let i = 0; i < buffer.length; i++) tap.samples.push(left[i], right[i]);
+      tap.kept += buffer.length;
+    }
+    return start.call(this, when, ...rest);
+  };
+  const connect = AudioNode.prototype.connect;
+  AudioNode.prototype.connect = function(target, ...rest) {
+    if (target instanceof AudioDestinationNode) {
+      if (!tap.analyser) {
+        tap.analyser = target.context.createAnalyser();
+        tap.analyser.fftSize = 2048;
+      }
+      connect.call(this, tap.analyser);
+    }
+    return connect.call(this, target, ...rest);
+  };
+  const level = new Float32Array(2048);
+  setInterval(() => {
+    if (tap.analyser) {
+      tap.analyser.getFloatTimeDomainData(level);
+      let sum = 0;
+      for (const value of level) sum += value * value;
+      tap.loudest = Math.max(tap.loudest, Math.sqrt(sum / level.length));
+    }
+    if (tap.context && tap.context.getOutputTimestamp) {
+      const stamp = tap.context.getOutputTimestamp();
+      if (stamp.performanceTime > 0) tap.stamps.push([stamp.contextTime, stamp.performanceTime]);
+    }
+  }, 100);
+  const requestFrame = window.requestAnimationFrame.bind(window);
+  window.requestAnimationFrame = (callback) => requestFrame((time) => {
+    const stats = window.Module && window.Module.weruleStats;
+    const before = stats ? stats.drawCalls : 0;
+    callback(time);
+    tap.frames.push([time, stats ? stats.drawCalls - before : 0]);
+  });
+}
+
+// The tap's record, samples as a Float32Array.
+async function tapRecord(frame) {
+  const record = await frame.evaluate(() => {
+    const tap = window.__weruleTap;
+    return {buffers: tap.buffers, samples: tap.samples, loudest: tap.loudest, stamps: tap.stamps,
+            frames: tap.frames};
+  });
+  record.samples = Float32Array.from(record.samples);
+  return record;
+}
+
+// The performance time at which context time contextS is heard, from the
+// output time stamp taken nearest to it.
+function heardAt(stamps, contextS) {
+  let best = null;
+  for (const stamp of stamps) {
+    if (!best || Math.abs(stamp[0] - contextS) < Math.abs(best[0] - contextS)) best = stamp;
+  }
+  return best ? best[1] + (contextS - best[0]) * 1000 : NaN;
+}
+
+// The context time at which frame (counted from the music's first) was
+// played, from the buffers' start times; NaN past the buffers.
+function frameStart(buffers, frame) {
+  let first = 0;
+  for (const buffer of buffers) {
+    if (frame < first + buffer.frames) return buffer.when + (frame - first) / buffer.rate;
+    first += buffer.frames;
+  }
+  return NaN;
+}
+
+// Each flash seen: the time stamp of the first animation frame that drew
+// one (a flash frame makes FLASH_DRAW_CALLS or more WebGL draw calls, the
+// others fewer) after a frame that did not.
+const FLASH_DRAW_CALLS = 9;
+function flashOnsets(frames) {
+  const onsets = [];
+  let before = false;
+  for (const [time, calls] of frames) {
+    const flash = calls >= FLASH_DRAW_CALLS;
+    if (flash && !before) onsets.push(time);
+    if (calls > 0) before = flash;
+  }
+  return onsets;
+}
+
 module.exports = {check, finish, sleep, launch, pageFolder, serve, openPage, waitReady, stats,
-                  waitStats, readPng, screenshot, meanLevel, brightShare, band, checkShowFrame};
+                  waitStats, readPng, screenshot, meanLevel, brightShare, band, checkShowFrame,
+                  audioTap, tapRecord, heardAt, frameStart, flashOnsets};

@@ -10,9 +10,18 @@
 //   RATIO web/native frame-ms 15.6s <native / web>  (above 1: the page is faster)
 //   WebGL draw calls a frame (most seen), the page's size raw and gzip,
 //   the time from the start click to the first drawn frame (median of 5),
-//   and how late the page timer's ticks come.
-// --quick: the same lines from one start, 1 s of ticks, 1 s of frames and
-// 10 native frames, for the suite's run of every benchmark.
+//   and how late the page timer's ticks come;
+//   the flash against its sound over the whole show with its music: when
+//   each flash cue's first frame reaches the screen (its animation frame's
+//   time stamp) minus when the cue's row is heard (the row's first frame,
+//   found by the native libopenmpt, at the context time its buffer was
+//   started for, on the output's time stamps), as
+//   SYNC web:chromium flash-minus-sound median MS p95 MS cues N
+//   (p95 of the distances either way), and the time from the start click
+//   to the first sound.
+// --quick: the same lines from one start, 1 s of ticks, 1 s of frames, 10
+// native frames and 9 s of music (no flash comes that early: cues 0), for
+// the suite's run of every benchmark.
 "use strict";
 
 const fs = require("fs");
@@ -21,7 +30,7 @@ const zlib = require("zlib");
 const {execFileSync} = require("child_process");
 const t = require("../../tests/web/lib.js");
 
-const [, , pagePath, nativePath, mode] = process.argv;
+const [, , pagePath, nativePath, referencePath, mode] = process.argv;
 const MOMENT_S = 15.6;
 const QUICK = mode === "--quick";
 const STARTS = QUICK ? 1 : 5;
@@ -32,6 +41,53 @@ const NATIVE_FRAMES = QUICK ? 10 : 60;
 function median(values) {
   const sorted = values.slice().sort((a, b) => a - b);
   return sorted[Math.floor(sorted.length / 2)];
+}
+
+function percentile(values, fraction) {
+  const sorted = values.slice().sort((a, b) => a - b);
+  return sorted[Math.min(sorted.length - 1, Math.ceil(fraction * sorted.length) - 1)];
+}
+
+// The whole show with its music (9 s quick), tapped: each flash cue seen
+// against its row heard.
+async function measureSync(browser, url) {
+  const page = await t.openPage(browser, url, {beforeLoad: t.audioTap, beforeLoadArgs: [0]});
+  await t.waitReady(page);
+  await page.click("#start");
+  const clicked = (await t.stats(page)).startClickMs;
+  if (QUICK) {
+    await t.waitStats(page, (x) => performance.now() - x.startClickMs > 9000, 30000);
+    await page.keyboard.press("Escape");
+  }
+  await t.waitStats(page, (x) => x.promptShown && !x.running, 200000);
+  const record = await t.tapRecord(page);
+  await page.close();
+  if (record.buffers.length === 0 || record.stamps.length === 0) {
+    console.log("sync: the page played no music");
+    return;
+  }
+  const rate = record.buffers[0].rate;
+  const firstSound = t.heardAt(record.stamps, record.buffers[0].when) - clicked;
+  const cues = execFileSync(referencePath, ["cues", String(rate)]).toString().trim().split("\n")
+                 .map((line) => line.split(" ").map(Number)).filter(([, row]) => row !== 62);
+  const onsets = t.flashOnsets(record.frames);
+  const differences = [];
+  for (const [, , frame] of cues) {
+    const heard = t.heardAt(record.stamps, t.frameStart(record.buffers, frame));
+    if (Number.isNaN(heard)) continue;
+    const seen = onsets.find((time) => time >= heard - 100);
+    if (seen !== undefined && seen - heard < 200) differences.push(seen - heard);
+  }
+  console.log(`music: ${record.buffers.length} buffers of ${record.buffers[0].frames} frames at ` +
+              `${rate} Hz; first sound ${firstSound.toFixed(1)} ms after the start click`);
+  if (differences.length > 0) {
+    console.log(`flash minus sound over ${differences.length} cues: ` +
+                differences.map((d) => d.toFixed(1)).join(" ") + " ms");
+  }
+  const n = differences.length;
+  const format = (value) => (n ? value.toFixed(1) : "nan");
+  console.log(`SYNC web:chromium flash-minus-sound median ${format(n && median(differences))} ` +
+              `p95 ${format(n && percentile(differences.map(Math.abs), 0.95))} cues ${n}`);
 }
 
 (async () => {
@@ -79,8 +135,12 @@ function median(values) {
   console.log(`start click to first frame: median ${median(firstFrames).toFixed(1)} ms ` +
               `(${firstFrames.map((v) => v.toFixed(0)).join(", ")})`);
 
+  await measureSync(browser, url);
+
   // Frame time at the moment, on a frozen clock.
   const timed = await t.openPage(browser, url, {beforeLoad: () => {
+    window.AudioContext = undefined;  // the music keeps the page's clock
+    window.webkitAudioContext = undefined;
     const realNow = performance.now.bind(performance);
     window.__weruleClock = {frozen: false, ms: 0};
     Date.now = () => 1000;

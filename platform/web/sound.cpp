@@ -69,22 +69,12 @@ static uint32_t ringPosition[SOUND_RING_SLOTS];
 static int ringFirst, ringCount;
 static float chunkLeft[SOUND_CHUNK_FRAMES], chunkRight[SOUND_CHUNK_FRAMES];
 
-// The audio context lives in the page (Module.weruleAudio) for as long as
-// the page: one per page, created at the first start gesture.
+// The audio context lives in the page (Module.weruleAudio, made by
+// shell.html at the start click, so that it starts while the show does).
 // clang-format off
 EM_JS(int, jsAudioOpen, (), {
-    var audio = Module.weruleAudio;
-    if (!audio) {
-        var Context = window.AudioContext || window.webkitAudioContext;
-        var context = null;
-        try { if (Context) context = new Context(); } catch (error) { context = null; }
-        audio = Module.weruleAudio = {context: context, sources: []};
-    }
-    if (!audio.context) return 0;
-    if (audio.context.state !== "running" && audio.context.resume) {
-        audio.context.resume().catch(function() {});
-    }
-    return audio.context.sampleRate | 0;
+    var audio = Module.weruleOpenAudio();
+    return audio.context ? audio.context.sampleRate | 0 : 0;
 });
 
 EM_JS(double, jsAudioClock, (), {
@@ -110,10 +100,12 @@ EM_JS(double, jsAudioHeard, (double lateMs), {
     return heard;
 });
 
-// Plays frames of the two channels at context time start; its end tops up
-// the queue.
-EM_JS(void, jsAudioQueue, (const float* left, const float* right, int frames, int rate,
-                           double start), {
+// Plays frames of the two channels at context time start, or, where the
+// context's clock has already reached that (it moves in bursts of the
+// audio thread's), lead seconds after its time now, on a whole frame;
+// returns the start taken. Its end tops up the queue.
+EM_JS(double, jsAudioQueue, (const float* left, const float* right, int frames, int rate,
+                             double start, double lead), {
     var audio = Module.weruleAudio;
     var buffer = audio.context.createBuffer(2, frames, rate);
     buffer.copyToChannel(HEAPF32.subarray(left >> 2, (left >> 2) + frames), 0);
@@ -126,10 +118,14 @@ EM_JS(void, jsAudioQueue, (const float* left, const float* right, int frames, in
         if (at >= 0) audio.sources.splice(at, 1);
         Module._webSoundTopUp();
     };
+    if (start < audio.context.currentTime + lead / 3) {
+        start = Math.ceil((audio.context.currentTime + lead) * rate) / rate;
+    }
     source.start(start);
     audio.sources.push(source);
     var stats = Module.weruleStats;
     if (stats.audioFirstStartS < 0) stats.audioFirstStartS = start;
+    return start;
 });
 
 // Stops every buffer still playing or waiting.
@@ -211,24 +207,30 @@ static uint32_t modulePosition()
     return (order & 0xFFFFu) | (row << 16);
 }
 
-// Renders the next chunk into chunkLeft/chunkRight, stamping each sub-block
-// at startS + its offset; the frames rendered (fewer only at the end of a
-// module that does not loop, the rest silence).
-static int renderChunk(double startS)
+// Renders the next chunk into chunkLeft/chunkRight, and the position at
+// the start of each of its sub-blocks into positions (the frames past the
+// end of a module that does not loop are silence).
+static void renderChunk(uint32_t* positions)
 {
-    int rendered = 0;
     for (int block = 0; block < SOUND_CHUNK_SUBBLOCKS; ++block) {
         const int at = block * SOUND_SUBBLOCK_FRAMES;
-        ringAdd(startS + static_cast<double>(at) / soundRate, modulePosition());
+        positions[block] = modulePosition();
         const size_t got = openmpt_module_read_float_stereo(
             soundModule, soundRate, SOUND_SUBBLOCK_FRAMES, chunkLeft + at, chunkRight + at);
         for (int frame = at + static_cast<int>(got); frame < at + SOUND_SUBBLOCK_FRAMES; ++frame) {
             chunkLeft[frame] = 0;
             chunkRight[frame] = 0;
         }
-        rendered += static_cast<int>(got);
     }
-    return rendered;
+}
+
+// Stamps the chunk's sub-blocks as heard from startS on.
+static void stampChunk(const uint32_t* positions, double startS)
+{
+    for (int block = 0; block < SOUND_CHUNK_SUBBLOCKS; ++block) {
+        const double offsetS = static_cast<double>(block * SOUND_SUBBLOCK_FRAMES) / soundRate;
+        ringAdd(startS + offsetS, positions[block]);
+    }
 }
 
 // ------------------------------------------------------------------ clocks
@@ -244,6 +246,7 @@ static void handOverToClock()
     jsAudioStop();
     soundAudio = false;
     heardLastS = -1;
+    jsAudioReport(1, soundRate, 0, underrunCount, 1);
     if (!firstChunkQueued) {
         return;  // silentStartMs is still the play call's moment
     }
@@ -284,20 +287,21 @@ static void topUpAudio()
     if (!audioClockRuns(&nowS)) {
         return;
     }
-    if (nextStartS < nowS + SOUND_LEAD_S / 2) {
-        // The queue ran dry (or nothing went out yet): go on after a lead,
-        // on a whole frame of the context's clock.
-        if (firstChunkQueued) {
-            ++underrunCount;
-        }
-        nextStartS = static_cast<double>(static_cast<int64_t>((nowS + SOUND_LEAD_S) * soundRate)) /
-                     soundRate;
-    }
+    // When the queue has run dry (or nothing went out yet), the page
+    // takes the next start after a lead.
+    bool gap = false;
     for (int chunk = 0; chunk < SOUND_MAX_CHUNKS && nextStartS < nowS + SOUND_AHEAD_S; ++chunk) {
-        renderChunk(nextStartS);
-        jsAudioQueue(chunkLeft, chunkRight, SOUND_CHUNK_FRAMES, soundRate, nextStartS);
+        uint32_t positions[SOUND_CHUNK_SUBBLOCKS];
+        renderChunk(positions);
+        const double startS = jsAudioQueue(chunkLeft, chunkRight, SOUND_CHUNK_FRAMES, soundRate,
+                                           nextStartS, SOUND_LEAD_S);
+        gap |= firstChunkQueued && startS != nextStartS;
+        stampChunk(positions, startS);
         firstChunkQueued = true;
-        nextStartS += static_cast<double>(SOUND_CHUNK_FRAMES) / soundRate;
+        nextStartS = startS + static_cast<double>(SOUND_CHUNK_FRAMES) / soundRate;
+    }
+    if (gap) {
+        ++underrunCount;
     }
     queuedS = nextStartS - nowS;
     jsAudioReport(1, soundRate, queuedS, underrunCount, 0);
@@ -309,7 +313,9 @@ static void advanceSilent(double atMs)
 {
     const int64_t due = static_cast<int64_t>((atMs - silentStartMs) * soundRate / 1000);
     while (silentFrames <= due) {
-        renderChunk(silentStartMs / 1000 + static_cast<double>(silentFrames) / soundRate);
+        uint32_t positions[SOUND_CHUNK_SUBBLOCKS];
+        renderChunk(positions);
+        stampChunk(positions, silentStartMs / 1000 + static_cast<double>(silentFrames) / soundRate);
         silentFrames += SOUND_CHUNK_FRAMES;
     }
 }
@@ -399,6 +405,7 @@ bool platMusicPlay(uint32_t music, uint32_t position)
     clockSeenAtMs = webNowMs();
     silentStartMs = webNowMs();
     silentFrames = 0;
+    jsAudioReport(1, soundRate, 0, 0, soundAudio ? 0 : 1);
     topUp();
     return true;
 }

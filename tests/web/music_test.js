@@ -5,12 +5,17 @@
 //             the position starts at order 0, row 0 and only moves on, the
 //             buffers are played back to back, and the first 10 s played
 //             are the native libopenmpt's render of the same frames
-//             (REFERENCE: web-render-reference); Esc stops the music
+//             (REFERENCE: web-render-reference); a frame shorter than the
+//             queue costs nothing, a longer one a gap; Esc stops the music
 //   fullshow  the whole show with its music: the first flash about 74.4 s
 //             after the start click, no flash before its row is heard, the
 //             end by itself 143 to 147 s after the click, the prompt back
 //   noaudio   the whole show in a browser without Web Audio: the silent
 //             clock, flashes and the end on time
+//   stalled   an audio context that never starts (a browser that refuses
+//             it), then one suspended mid-show (its device gone): after
+//             a second the silent clock takes over, from where the music
+//             was heard, and the position goes on
 "use strict";
 
 const fs = require("fs");
@@ -119,6 +124,28 @@ async function caseMusic(browser) {
   t.check(firstSound > 0 && firstSound < 1000, `the first sound within a second of the click (${firstSound.toFixed(1)} ms)`);
   compareRender(record.samples.subarray(0, KEEP_S * rate * 2), rate);
 
+  // The page's thread held up (a long frame): shorter than the queue, the
+  // music plays through; longer, it goes on after one gap, and the
+  // position follows it.
+  const hold = (ms) => tapped.evaluate((ms) => {
+    const until = performance.now() + ms;
+    while (performance.now() < until) {}
+  }, ms);
+  const steady = await t.stats(tapped);
+  await hold(600);
+  await t.sleep(500);
+  const held = await t.stats(tapped);
+  t.check(held.audioUnderruns === steady.audioUnderruns,
+          `a 600 ms frame: no gap (${held.audioUnderruns - steady.audioUnderruns} underruns)`);
+  await hold(1600);
+  await t.sleep(1500);
+  const starved = await t.stats(tapped);
+  t.check(starved.audioUnderruns === held.audioUnderruns + 1 && !starved.audioSilent,
+          `a 1600 ms frame: one gap, then the music again (${starved.audioUnderruns - held.audioUnderruns} underruns)`);
+  checkPositions(starved.positions, "after the gap");
+  const skip = firstSkip(starved.positions);
+  t.check(skip < 0, skip < 0 ? "every row heard, none skipped" : `a row skipped after ${skip} rows`);
+
   await tapped.keyboard.press("Escape");
   const end = await t.waitStats(tapped, (x) => x.promptShown && !x.running, 30000);
   t.check(end !== null && !end.audioPlaying, "Esc ends the show and its music");
@@ -140,6 +167,8 @@ async function wholeShow(browser, withoutAudio) {
   t.check(end !== null && end.audioSilent === withoutAudio,
           withoutAudio ? "on the silent clock" : "with its music");
   checkPositions(end ? end.positions : [], "the whole show");
+  const skip = end ? firstSkip(end.positions) : 0;
+  t.check(skip < 0, skip < 0 ? "every row heard, none skipped" : `a row skipped after ${skip} rows`);
   t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
   return {page, clicked, end};
 }
@@ -178,7 +207,73 @@ async function caseNoAudio(browser) {
   await page.close();
 }
 
-const cases = {music: caseMusic, fullshow: caseFullShow, noaudio: caseNoAudio};
+// Every audio context made is suspended and stays so.
+function refusedAudio() {
+  const Real = window.AudioContext;
+  window.AudioContext = function(...args) {
+    const context = new Real(...args);
+    context.suspend();
+    context.resume = () => Promise.resolve();
+    return context;
+  };
+}
+
+// Order and row as one number that grows as the music goes on.
+const rank = (p) => (p & 0xffff) * 256 + (p >>> 16);
+
+// The first position in positions that does not follow the one before it
+// (the next row, or row 0 of another order): -1 when all do.
+function firstSkip(positions) {
+  for (let i = 1; i < positions.length; i++) {
+    const before = positions[i - 1], now = positions[i];
+    const next = (now & 0xffff) === (before & 0xffff) ? (now >>> 16) === (before >>> 16) + 1
+                                                       : (now >>> 16) === 0;
+    if (!next) return i;
+  }
+  return -1;
+}
+
+async function caseStalled(browser) {
+  // Never started: silent from the play call on, so the music is where
+  // the page's clock says, after a second of waiting for the context.
+  const refused = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: refusedAudio});
+  await t.waitReady(refused);
+  await refused.click("#start");
+  const s = await t.waitStats(refused, (x) => x.running && performance.now() - x.startClickMs > 4000);
+  t.check(s !== null && s.audioSilent, "a context that never starts hands over to the silent clock");
+  checkPositions(s ? s.positions : [], "refused");
+  // Row 32 of order 0 is heard 2.47 s into the music (16 rows at 77 ms).
+  t.check(s !== null && s.positions.some((p) => rank(p) >= rank(32 << 16)),
+          "and the music moves on, silent");
+  t.check(refused.errors.length === 0, `no uncaught error (${refused.errors.join("; ")})`);
+  await refused.close();
+
+  // Suspended after 3 s: the silent clock goes on from the row heard, at
+  // the music's pace. Ticks every 20 ms see every row of 77 ms, so the
+  // page's record holds each row once, in order, with no row left out.
+  const page = await open(browser, 0, false);
+  const playing = await t.waitStats(page, (x) => x.running && performance.now() - x.startClickMs > 3000);
+  await t.sleep(2000);
+  const before = await t.stats(page);
+  await page.evaluate(() => Module.weruleAudio.context.suspend());
+  await t.sleep(1500);
+  const over = await t.stats(page);
+  await t.sleep(2000);
+  const after = await t.stats(page);
+  t.check(!before.audioSilent && over.audioSilent, "a suspended context hands over to the silent clock");
+  checkPositions(after.positions, "suspended");
+  const skip = firstSkip(after.positions);
+  t.check(skip < 0, skip < 0 ? `all ${after.positions.length} rows heard, none skipped at the hand-over`
+                             : `a row skipped after ${skip} rows`);
+  const rowsPlaying = before.positions.length - playing.positions.length;
+  const rowsSilent = after.positions.length - over.positions.length;
+  t.check(Math.abs(rowsSilent - rowsPlaying) <= 4,
+          `rows in 2 s with the context: ${rowsPlaying}, on the silent clock: ${rowsSilent}`);
+  t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
+  await page.close();
+}
+
+const cases = {music: caseMusic, fullshow: caseFullShow, noaudio: caseNoAudio, stalled: caseStalled};
 
 (async () => {
   if (!cases[testCase]) {

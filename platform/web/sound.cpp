@@ -22,9 +22,11 @@
 // platforms, a steady clock stands in for the device. The module is
 // rendered, and the sound dropped, up to the moment each position query
 // asks about on the page clock, so the position, the flashes and the end
-// cue keep time, silent. A context whose clock
-// stands still for SOUND_STALL_MS (a browser that refuses to start it, a
-// device gone) hands over to that clock from where the music was heard.
+// cue keep time, silent. A context whose clock does not start within
+// SOUND_START_MS of the play call (a browser that refuses it; Firefox
+// takes over a second to open a PulseAudio stream), or stands still for
+// SOUND_STALL_MS once it ran (a device gone), hands over to that clock,
+// from where the music was heard.
 //
 // Main thread only (the page's).
 #include "platform/platform.h"
@@ -43,7 +45,8 @@ enum {
 };
 static const double SOUND_AHEAD_S = 1.0;  // scheduled ahead of the context's clock
 static const double SOUND_LEAD_S = 0.03;  // the first buffer (or one after a gap) starts this late
-static const double SOUND_STALL_MS = 1000;  // a context clock standing still this long has failed
+static const double SOUND_START_MS = 3000;  // a context clock not started by then has failed
+static const double SOUND_STALL_MS = 1000;  // one that ran and stood still this long has too
 static const uint32_t NO_POSITION = 0xFFFFFFFFu;
 
 // ------------------------------------------------------------------ state
@@ -263,8 +266,8 @@ static void handOverToClock()
     silentFrames = 0;
 }
 
-// True while the context's clock runs; after SOUND_STALL_MS of standing
-// still it is given up for the steady clock.
+// True while the context's clock runs; one that does not start, or stops,
+// is given up for the steady clock.
 static bool audioClockRuns(double* nowS)
 {
     const double nowMs = webNowMs();
@@ -274,7 +277,7 @@ static bool audioClockRuns(double* nowS)
         clockSeenAtMs = nowMs;
         return true;
     }
-    if (nowMs - clockSeenAtMs >= SOUND_STALL_MS) {
+    if (nowMs - clockSeenAtMs >= (firstChunkQueued ? SOUND_STALL_MS : SOUND_START_MS)) {
         handOverToClock();
     }
     return false;

@@ -88,7 +88,7 @@ EM_JS(double, jsAudioClock, (), {
 // The context time heard lateMs ago: the output time stamp carried forward
 // on the page clock, and no later than the context's clock less its
 // latencies where the browser tells them (some stamps leave the output's
-// own latency out). -1 before anything is heard.
+// own latency out). Before the context runs, a time before any stamp.
 EM_JS(double, jsAudioHeard, (double lateMs), {
     var context = Module.weruleAudio.context;
     var now = performance.now() - lateMs;

@@ -152,6 +152,15 @@ EM_JS(void, jsAudioReport, (int playing, int rate, double queuedS, int underruns
     stats.audioSilent = silent !== 0;
     stats.audioPlaying = playing !== 0;
 });
+// Lets the context rest between shows: a running one keeps the output
+// device open, playing silence. The next start gesture resumes it.
+EM_JS(void, jsAudioRest, (), {
+    var audio = Module.weruleAudio;
+    if (audio && audio.context && audio.context.suspend) {
+        audio.context.suspend().catch(function() {});
+    }
+});
+
 // Keeps each new position answered, as the page's record of the show.
 EM_JS(void, jsPositionHeard, (uint32_t position), {
     var positions = Module.weruleStats.positions;
@@ -339,6 +348,7 @@ void webStopSound()
 {
     soundPlaying = false;
     jsAudioStop();
+    jsAudioRest();
     jsAudioReport(0, soundRate, 0, underrunCount, soundAudio ? 0 : 1);
 }
 
@@ -369,7 +379,8 @@ uint32_t platMusicLoad(const void* data, size_t length, bool loop)
         return 0;
     }
     openmpt_module_set_repeat_count(module, loop ? -1 : 0);
-    webStopSound();
+    soundPlaying = false;
+    jsAudioStop();
     if (soundModule != nullptr) {
         openmpt_module_destroy(soundModule);
     }

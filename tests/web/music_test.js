@@ -151,6 +151,17 @@ async function caseMusic(browser) {
   t.check(end !== null && !end.audioPlaying, "Esc ends the show and its music");
   const left = await tapped.evaluate(() => Module.weruleAudio.sources.length);
   t.check(left === 0, `no buffer left playing or waiting (${left})`);
+  const rest = await tapped.waitForFunction(() => Module.weruleAudio.context.state === "suspended",
+                                            {timeout: 5000}).then(() => true, () => false);
+  t.check(rest, "the audio context rests until the next start");
+  // A second start in the same page plays the music again, from its start.
+  await tapped.click("#start");
+  const again = await t.waitStats(tapped, (x) => x.running && x.shows === end.shows + 1 &&
+                                               x.audioQueuedMs > 500, 30000);
+  t.check(again !== null && !again.audioSilent && again.positions[0] === 0,
+          "a second start resumes the context and plays the music from order 0, row 0");
+  await tapped.keyboard.press("Escape");
+  await t.waitStats(tapped, (x) => x.promptShown && !x.running, 30000);
   t.check(tapped.errors.length === 0, `no uncaught error (${tapped.errors.join("; ")})`);
   await tapped.close();
 }

@@ -66,8 +66,9 @@ dist: configure windows
 
 # The page, built by emscripten over the browser layer, with libopenmpt
 # built for it from Debian's source package (cached in the tree). Its glyph
-# triangles come from the Linux layer (werule-webdata of the main tree). emcc runs on the system's node, which needs these two
-# settings (Debian's node modules; no fetch in the code it runs).
+# triangles come from the Linux layer (werule-webdata of the main tree).
+# emcc runs on the system's node, which needs these two settings (Debian's
+# node modules; no fetch in the code it runs).
 WEB_ENV := NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
 web: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -231,6 +231,24 @@ function checkShowFrame(picture, what) {
         `${what}: the scroller's glyphs are drawn`);
 }
 
+// Runs cases[name](browser) in a Chromium started with extraArgs, counts an
+// exception as a failed check, and exits with the result.
+async function runCase(cases, name, extraArgs = []) {
+  if (!cases[name]) {
+    console.error(`unknown case ${name}`);
+    process.exit(2);
+  }
+  const browser = await launch(extraArgs);
+  try {
+    await cases[name](browser);
+  } catch (error) {
+    check(false, `the case ran through (${error.stack || error})`);
+  } finally {
+    await browser.close();
+  }
+  finish();
+}
+
 // ------------------------------------------------------------------- sound
 // Runs in the page before its scripts (openPage's beforeLoad, with
 // keepSeconds): records what the page plays, in window.__weruleTap.
@@ -337,6 +355,6 @@ function flashOnsets(frames) {
   return onsets;
 }
 
-module.exports = {check, finish, sleep, launch, pageFolder, serve, openPage, waitReady, stats,
+module.exports = {check, finish, sleep, launch, runCase, pageFolder, serve, openPage, waitReady, stats,
                   waitStats, readPng, screenshot, meanLevel, brightShare, band, checkShowFrame,
                   audioTap, tapRecord, heardAt, frameStart, flashOnsets};

@@ -372,18 +372,4 @@ async function caseNoWebGl(browser) {
 const cases = {open: caseOpen, ends: caseEnds, frame: caseFrame, windowed: caseWindowed,
                hidden: caseHidden, nowebgl: caseNoWebGl};
 
-(async () => {
-  if (!cases[testCase]) {
-    console.error(`unknown case ${testCase}`);
-    process.exit(2);
-  }
-  const browser = await t.launch(testCase === "nowebgl" ? ["--disable-webgl", "--disable-3d-apis"] : []);
-  try {
-    await cases[testCase](browser);
-  } catch (error) {
-    t.check(false, `the case ran through (${error.stack || error})`);
-  } finally {
-    await browser.close();
-  }
-  t.finish();
-})();
+t.runCase(cases, testCase, testCase === "nowebgl" ? ["--disable-webgl", "--disable-3d-apis"] : []);

@@ -44,6 +44,8 @@ if [ "$(id -u)" != 0 ]; then
 fi
 echo "Installing:$missing" >&2
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q >&2 || true
+# Another apt run (a second tree's make) holds dpkg's lock for a while:
+# wait for it rather than fail.
+apt-get -o DPkg::Lock::Timeout=900 update -q >&2 || true
 # shellcheck disable=SC2086
-apt-get install -y -q --no-install-recommends $missing >&2
+apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends $missing >&2

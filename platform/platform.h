@@ -1,20 +1,20 @@
-// The platform layer: everything the show needs from the operating system,
-// as one short list of functions. The rest of the program reaches SDL,
-// OpenGL context management, libopenmpt, FreeType and threads only through
-// these; no other folder but app/ includes an SDL header.
+// The platform layer: everything the intro needs from the operating system,
+// as one short list of functions. The rest of the program reaches the
+// window system, OpenGL context management, the sound library, the font
+// rasteriser and threads only through these; no other folder but app/'s
+// entry point includes a system header. Only the intro's own calls are
+// here; what only the tools and the tests call is in platform/tools.h.
 //
-// Three backends, one per build: sdl/ (Linux: SDL2, libopenmpt, FreeType,
-// std::thread), win32/ (Windows: USER, GDI, WGL, the multimedia timer,
-// libopenmpt and waveOut) and web/ (a browser page built by emscripten: the
-// page's canvas and events, OpenGL 1.1 translated onto WebGL, a page timer
-// on the one thread, libopenmpt and Web Audio).
-// File names below are those of sdl/; win32/ and web/ have a file of the
-// same name for the display, the sound, the timer and the font. The
-// functions marked "Linux only" (for the tools and tests, which are Linux
-// programs) exist only in sdl/, those marked "Windows only" only in win32/.
-// In web/ the "threads" below are all the page's one thread: the timer's
-// callback runs between animation frames, and the module is rendered
-// there too, ahead of the browser's audio thread, which plays it.
+// Three backends, one per build, each with the same files for the same
+// jobs (display, sound, timer, font): sdl/ (Linux: SDL2, libopenmpt,
+// FreeType, std::thread), win32/ (Windows: USER, GDI, WGL, the multimedia
+// timer, libopenmpt and waveOut) and web/ (a browser page built by
+// emscripten: the page's canvas and events, OpenGL 1.1 translated onto
+// WebGL, a page timer on the one thread, libopenmpt and Web Audio). File
+// names below are the backends' own. In web/ the "threads" below are all
+// the page's one thread: the timer's callback runs between animation
+// frames, and the module is rendered there too, ahead of the browser's
+// audio thread, which plays it.
 //
 // Conventions, stated once:
 // - Every function is named plat*; constants PLAT_*.
@@ -33,8 +33,8 @@
 #include <cstdint>
 
 // ---------------------------------------------------------------- display
-// display.cpp: SDL2 video. Each function stands for one step of opening or
-// closing the window, in the order the window code calls them.
+// display.cpp. Each function stands for one step of opening or closing the
+// window, in the order the window code calls them.
 
 // Starts the video subsystem on a real display and registers the window
 // procedure that every message of the window goes to, whether the loop
@@ -92,7 +92,7 @@ bool platHasExtension(const char* name);
 void platDisableScreenSaver();
 
 // --------------------------------------------------------------- messages
-// The window messages of the show, translated from SDL events.
+// The window messages of the show, translated from the system's events.
 enum PlatMessageType {
     PLAT_MSG_NONE = 0,
     PLAT_MSG_QUIT,      // wParam: exit code
@@ -155,31 +155,6 @@ bool platMusicPlay(uint32_t music, uint32_t position);
 // The position being heard now: order in the low 16 bits, row in the high
 // 16 bits; 0xFFFFFFFF when there is no such music or no device. Any thread.
 uint32_t platMusicPosition(uint32_t music);
-// Time from a render to its first frame being heard, as the position above
-// allows for it, in microseconds; -1 when no device is open.
-int platSoundLatencyUs();
-// Windows only. True once output runs on a real device; false before and
-// while the silent clock stands in for one. Any thread.
-bool platSoundHasDevice();
-// Windows only. How many frames the device had played of the sub-block
-// whose position the last platMusicPosition answered: 0 up to its length
-// (the length when the device has played all that was rendered); -1 before
-// any answer came from what was published. Any thread.
-int platSoundLastTrailFrames();
-// Linux only. soundscan.cpp: renders the module offline (no device,
-// looping, from order 0, row 0) at frequency Hz and stores the position heard stepMs, 2 stepMs,
-// ... count stepMs after the start in positions[0 .. count-1]; false when
-// the module does not load. Any thread, one scan at a time.
-bool platMusicScanPositions(const void* data, size_t length, int frequency, int stepMs,
-                            uint32_t* positions, int count);
-// The same offline playback heard, without dither: frames firstFrame ..
-// firstFrame+count-1 (counted from the start) as count interleaved 16-bit
-// stereo pairs in samples; false when the module does not load. Rendered in
-// blocks of PLAT_RENDER_BLOCK_FRAMES from the start, so any span is the same
-// stretch of a render of the whole. Any thread.
-enum { PLAT_RENDER_BLOCK_FRAMES = 1024 };
-bool platMusicRenderStereo(const void* data, size_t length, int frequency, int64_t firstFrame,
-                           int64_t count, int16_t* samples);
 
 // ------------------------------------------------------------------ timer
 // timer.cpp: a periodic callback on its own thread. Ticks never overlap;
@@ -201,15 +176,3 @@ struct PlatGlyphMetrics {
 };
 bool platBuildOutlineFont(const unsigned char* fontData, size_t fontSize, int first, int count,
                           unsigned listBase, PlatGlyphMetrics* metrics);
-// Linux only. The triangles of one character code as the font build makes
-// them, for checks: up to maxTriangles triangles as (x, y) corner pairs in
-// em units into corners, and the glyph's metrics. Returns the number written, or -1
-// when the font cannot be read. Needs no GL context.
-int platGlyphTriangles(const unsigned char* fontData, size_t fontSize, int code, float* corners,
-                       int maxTriangles, PlatGlyphMetrics* metrics);
-
-// --------------------------------------------------------------- offscreen
-// Linux only, for tools: a GL context with a width by height drawable and
-// no window on any screen (SDL's offscreen driver over EGL).
-bool platOpenOffscreen(int width, int height);
-void platCloseOffscreen();

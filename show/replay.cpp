@@ -2,7 +2,7 @@
 #include "show/replay.h"
 
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 #include "show/cues.h"
 #include "show/music.h"
 

@@ -14,7 +14,7 @@
 // Exits 1 when none is located.
 #include "assets/assets.h"
 #include "bench/sync/align.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <algorithm>
 #include <cmath>

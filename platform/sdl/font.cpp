@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only; reused for each glyph in turn.

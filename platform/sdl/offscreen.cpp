@@ -2,7 +2,7 @@
 // which renders through EGL into a pbuffer and needs no display server.
 #include <SDL.h>
 
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only. Both null while closed.

@@ -3,7 +3,7 @@
 // output device would render them, with no device. Kept apart from
 // sound.cpp so that programs and tests that fake the live sound calls can
 // still use it.
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <libopenmpt/libopenmpt.h>
 

@@ -3,7 +3,7 @@
 // music, dither-sized noise, a dropout, reads that come late.
 #include "assets/assets.h"
 #include "bench/sync/align.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <gtest/gtest.h>
 

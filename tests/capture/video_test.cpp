@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 static const char* const TOOL = WERULE_CAPTURE_TOOL;
 static const int RATE = 48000;  // Hz, the capture's sound clock

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 static const int PIXELS_PER_EM = 160;
 static const int MAX_TRIANGLES = 16384;

@@ -1,7 +1,7 @@
 // The sound layer with no device at all: what the show sees when neither a
 // real driver nor SDL's dummy one opens. Nothing here opens a device.
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // which must fall back to dummy): the position it reports against the
 // module rendered offline, and its answers for handles it does not know.
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <gtest/gtest.h>
 

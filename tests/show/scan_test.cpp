@@ -2,7 +2,7 @@
 // the cues fall, that each is seen by the 20 ms ticks, the loop back to the
 // start, and the flash the replay gives the capture tool.
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 #include "show/replay.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 enum {
     MAX_GLYPH_TRIANGLES = 1 << 14  // far beyond any glyph of the font

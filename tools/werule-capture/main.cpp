@@ -25,7 +25,7 @@
 #include <ctime>
 
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 #include "show/cues.h"
 #include "show/replay.h"
 #include "tools/werule-capture/capture.h"

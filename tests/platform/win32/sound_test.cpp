@@ -21,7 +21,7 @@
 #include <cstring>
 
 #include "assets/assets.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 enum {
     TEST_FREQUENCY = 44100,

@@ -36,6 +36,13 @@ static ExtensionProc resolveEntry(int index)
     return proc;
 }
 
+void resetExtensionTable()
+{
+    for (int i = 0; i < EXTENSION_COUNT; ++i) {
+        extensionTable[i] = extensionStubs[i];
+    }
+}
+
 // Main thread.
 bool resolveExtension(ExtensionIndex index)
 {

@@ -39,6 +39,10 @@ void* platformExtensionLookup(const char* function, const char* extension);
 // entry unavailable (and look it up again on every call).
 bool resolveExtension(ExtensionIndex index);
 
+// Points every entry back at its stub, as a new process has them: a new GL
+// context may offer other entry points. Main thread, between shows.
+void resetExtensionTable();
+
 // Calls through the table, typed like the GL functions they stand for.
 inline void callMultiTexCoord3fvARB(GLenum unit, const GLfloat* coords)
 {

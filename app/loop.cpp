@@ -1,9 +1,9 @@
 #include "app/loop.h"
 
-#include "app/shared.h"
 #include "app/window.h"
 #include "platform/platform.h"
 #include "scene/frame.h"
+#include "show/state.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only.

@@ -3,7 +3,6 @@
 // The one file outside platform/ that knows which system it is built for.
 
 #include "app/loop.h"
-#include "app/shared.h"
 #include "app/startup.h"
 #include "app/window.h"
 
@@ -14,30 +13,18 @@
 #endif
 #include <windows.h>
 #elif defined(__EMSCRIPTEN__)
-#include <cstdlib>
-#include <cstring>
-
 #include "platform/web/page.h"
-#include "scene/frame.h"
-#include "scene/mesh.h"
 #endif
 
 #if defined(__EMSCRIPTEN__)
-// The browser page: no process per show. Each start gesture plays the show
-// from the state a new process starts with, and the browser runs the main
-// loop a pass per animation frame until it ends; the page then offers the
-// start again.
+// The browser page: no process per show. Each start gesture puts every
+// module back as a new process has it and plays the show, and the browser
+// runs the main loop a pass per animation frame until it ends; the page
+// then offers the start again.
 static bool startPageShow()
 {
-    showTime.store(0.0f, std::memory_order_relaxed);
-    flashLevel.store(0.0f, std::memory_order_relaxed);
-    quitRequested.store(0, std::memory_order_relaxed);
-    windowActive = 1;
-    memset(keyDown, 0, sizeof keyDown);
-    panelSelect = 1;
-    free(sceneMesh.vertexNormals);
-    sceneMesh.vertexNormals = nullptr;
-    if (!openWindow(":: We rule ::", 800, 600, 32, 1)) {
+    resetShow();
+    if (!openWindow(":: We rule ::", 800, 600, 32, fullscreen)) {
         return false;
     }
     startShow();

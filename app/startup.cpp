@@ -3,12 +3,26 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/extensions.h"
+#include "app/window.h"
 #include "image/textures.h"
+#include "scene/frame.h"
 #include "scene/mesh.h"
 #include "scene/stars.h"
 #include "scene/text.h"
 #include "show/cues.h"
 #include "show/music.h"
+#include "show/state.h"
+
+void resetShow()
+{
+    resetShowState();
+    resetWindowState();
+    resetExtensionTable();
+    resetFrameState();
+    resetMeshState();
+    resetTextState();
+}
 
 void prepareShow(unsigned seed)
 {

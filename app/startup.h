@@ -8,6 +8,13 @@
 // tool both start through it.
 void prepareShow(unsigned seed);
 
+// Puts every module's show state back as a new process has it, each module
+// resetting its own: the shared show values, the window's flags, the
+// extension table, the panel choice, the mesh and the font. For a second
+// show in the same process (the page); call with the window closed, before
+// openWindow, while no tick runs. Main thread.
+void resetShow();
+
 // The intro's whole start-up: prepareShow seeded with the calendar time in
 // seconds, then the music output opened, the cue timer started and the
 // music played from its start, in that order. Main thread, GL current.

@@ -1,9 +1,13 @@
 #include "app/window.h"
 
-#include "app/shared.h"
+#include <cstring>
+
 #include "app/view.h"
 
 // --- window state (main thread) ----------------------------------------
+uint8_t windowActive = 1;
+uint8_t fullscreen = 1;
+uint8_t keyDown[256];
 bool videoStarted;    // the video subsystem is up (the "window class")
 bool windowCreated;   // the window exists
 bool drawableHeld;    // its drawable is held (the "device context")
@@ -13,6 +17,14 @@ bool contextCreated;  // the GL context exists
 // 32, double buffered, no alpha, no accumulation or stencil.
 static int pixelFormatColourBits;
 static const int PIXEL_FORMAT_DEPTH_BITS = 32;
+
+void resetWindowState()
+{
+    windowActive = 1;
+    fullscreen = 1;
+    memset(keyDown, 0, sizeof keyDown);
+    pixelFormatColourBits = 0;
+}
 
 static void fail(const char* text, const char* caption)
 {

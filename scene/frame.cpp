@@ -6,16 +6,21 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/shared.h"
 #include "image/textures.h"
 #include "scene/mesh.h"
 #include "scene/projection.h"
 #include "scene/stars.h"
 #include "scene/text.h"
+#include "show/state.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only.
 int32_t panelSelect = 1;  // 1: TEX_GREETINGS, 2: TEX_CREDITS
+
+void resetFrameState()
+{
+    panelSelect = 1;
+}
 
 // Single-precision constants of the animation (nearest floats to 1/30, 1/15, 1/3).
 static const float FLOOR_SCROLL = 0.033333335f;  // texture units per unit of t

@@ -6,6 +6,9 @@
 // Which credit panel the scene pass shows: 1 greetings, 2 credits. Starts
 // at 1; written by the scene pass only (main thread).
 extern int32_t panelSelect;
+// Puts panelSelect back to 1, as a new process has it. Main thread, between
+// shows.
+void resetFrameState();
 
 // Binds texture `name` and emits one quad in z = 0 of the current modelview,
 // centred on the origin, width along x and height along y, counter-clockwise

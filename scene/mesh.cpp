@@ -10,8 +10,8 @@
 #include "assets/assets.h"
 
 // ------------------------------------------------------------------ state
-// Main thread only. Zero until initMesh; the normals block lives for the
-// life of the process.
+// Main thread only. Zero until initMesh; the normals block lives until the
+// show ends (for the intro, the life of the process).
 Mesh meshTable[MESH_TABLE_SIZE];
 Mesh& sceneMesh = meshTable[0];
 
@@ -20,6 +20,14 @@ Mesh& sceneMesh = meshTable[0];
 static const uint32_t VERTEX_BYTES = MESH_VERTEX_COUNT * 3 * 4;  // 9384
 static const uint32_t FACE_BYTES = MESH_FACE_COUNT * 3 * 4;      // 18960
 static const uint32_t MESH_BLOB_BYTES = 2 * VERTEX_BYTES + 2 * FACE_BYTES;
+
+void resetMeshState()
+{
+    for (Mesh& mesh : meshTable) {
+        free(mesh.vertexNormals);
+        mesh = Mesh();
+    }
+}
 
 // Main thread, start-up.
 void initMesh()

@@ -11,7 +11,7 @@ struct Mesh {
     const float* vertices;     // vertexCount * (x, y, z)
     const int32_t* faces;      // faceCount * three vertex indices
     const float* faceNormals;  // faceCount * unit normal, pointing into the solid
-    float* vertexNormals;      // vertexCount * unit normal; heap, never freed
+    float* vertexNormals;      // vertexCount * unit normal; heap, freed only between shows
     const float* texCoords;    // vertexCount * three coordinates
     float bounds[6];           // xmin, xmax, ymin, ymax, zmin, zmax
 };
@@ -24,6 +24,9 @@ enum {
 extern Mesh meshTable[MESH_TABLE_SIZE];
 extern Mesh& sceneMesh;  // meshTable[0], the one the show draws
 
+// Frees the records' vertex normals and empties the records, as a new
+// process has them. Main thread, between shows.
+void resetMeshState();
 // Fills record 0 from the embedded arrays; a blob of the wrong size leaves
 // it with no vertices and no faces. Main thread, start-up.
 void initMesh();

@@ -30,6 +30,15 @@ static const float SHADOW_DEPTH = -0.01f;
 // the glyph is passed over.
 static const double GLYPH_SLACK = 0.02;
 
+void resetTextState()
+{
+    fontListBase = 0;
+    advanceListBase = 0;
+    for (PlatGlyphMetrics& metrics : glyphMetrics) {
+        metrics = PlatGlyphMetrics();
+    }
+}
+
 // Main thread, start-up, GL context current.
 void createOutlineFont()
 {

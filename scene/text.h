@@ -18,6 +18,9 @@ extern PlatGlyphMetrics glyphMetrics[GLYPH_COUNT];
 // The scroller's one line of printable ASCII.
 extern const char* const scrollerText;
 
+// Forgets the glyph lists and metrics (their lists went with the GL context
+// that held them), as a new process has none. Main thread, between shows.
+void resetTextState();
 // Builds the glyph lists from the embedded font (em height 1, flat, in
 // z = 0). Main thread, start-up, GL context current.
 void createOutlineFont();

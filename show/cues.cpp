@@ -1,9 +1,9 @@
 // The cue timer's tick and the rule it applies to the music position.
 #include "show/cues.h"
 
-#include "app/shared.h"
 #include "platform/platform.h"
 #include "scene/stars.h"
+#include "show/state.h"
 
 // The (order, row) pairs that raise the flash: every flash order with every
 // flash row, 14 cues in all.

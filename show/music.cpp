@@ -2,9 +2,9 @@
 // module the show runs silent and the position meets no cue.
 #include "show/music.h"
 
-#include "app/shared.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
+#include "show/state.h"
 
 void startMusicOutput()
 {

@@ -23,9 +23,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/shared.h"
 #include "bench/quick.h"
 #include "scene/frame.h"
+#include "show/state.h"
 #include "tools/werule-capture/capture.h"
 
 static const int WIDTH = 800;

@@ -2,13 +2,13 @@
 // position query costs while the music plays, and what the capture tool's
 // offline replay of the flash costs for a still late in the show.
 // --quick: each benchmark for about 0.05 s (the replay still three times).
-#include "app/shared.h"
 #include "assets/assets.h"
 #include "bench/quick.h"
 #include "platform/platform.h"
 #include "scene/stars.h"
 #include "show/cues.h"
 #include "show/replay.h"
+#include "show/state.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "app/loop.h"
-#include "app/shared.h"
 #include "app/view.h"
 #include "app/window.h"
+#include "show/state.h"
 #include "tests/app/fake_platform.h"
 
 // The loop draws through drawFrame; here it only counts and may act.

@@ -7,11 +7,11 @@
 #include <ctime>
 #include <vector>
 
-#include "app/shared.h"
 #include "app/startup.h"
 #include "scene/mesh.h"
 #include "scene/stars.h"
 #include "show/cues.h"
+#include "show/state.h"
 #include "tests/app/fake_platform.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/shared.h"
 #include "app/window.h"
+#include "show/state.h"
 #include "tests/app/fake_platform.h"
 
 static void resetShell()

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/shared.h"
 #include "scene/frame.h"
 #include "scene/stars.h"
+#include "show/state.h"
 #include "tools/werule-capture/capture.h"
 #include "tools/werule-capture/video.h"
 

@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/shared.h"
 #include "assets/assets.h"
 #include "image/png.h"
 #include "scene/frame.h"

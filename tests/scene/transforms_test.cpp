@@ -11,8 +11,8 @@
 #include <cmath>
 #include <vector>
 
-#include "app/shared.h"
 #include "scene/frame.h"
+#include "show/state.h"
 
 namespace {
 

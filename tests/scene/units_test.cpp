@@ -11,7 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/shared.h"
 #include "app/view.h"
 #include "assets/assets.h"
 #include "image/textures.h"

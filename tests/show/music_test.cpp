@@ -1,9 +1,9 @@
 // Music start-up against a recording stand-in for the five sound calls:
 // what the show passes to each and in which order.
-#include "app/shared.h"
 #include "assets/assets.h"
 #include "platform/platform.h"
 #include "show/music.h"
+#include "show/state.h"
 
 #include <gtest/gtest.h>
 

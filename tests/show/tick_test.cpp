@@ -1,7 +1,7 @@
 // The cue timer's tick against a scripted music position.
-#include "app/shared.h"
 #include "scene/stars.h"
 #include "show/cues.h"
+#include "show/state.h"
 #include "tests/show/fake_position.h"
 
 #include <gtest/gtest.h>

@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/shared.h"
 #include "app/startup.h"
 #include "app/view.h"
-#include "platform/platform.h"
+#include "platform/tools.h"
 #include "scene/frame.h"
 #include "scene/stars.h"
 #include "show/cues.h"
+#include "show/state.h"
 
 // ------------------------------------------------------------------ state
 // Main thread only.

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/shared.h"
 #include "show/cues.h"
+#include "show/state.h"
 #include "tools/werule-capture/capture.h"
 
 // ------------------------------------------------------------------ state

@@ -12,7 +12,6 @@
 #include <cstring>
 
 #include "app/extensions.h"
-#include "app/shared.h"
 #include "app/window.h"
 
 static int failures;

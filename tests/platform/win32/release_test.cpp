@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/shared.h"
 #include "app/window.h"
 
 enum { TEST_MAX_BOXES = 8, TEST_TEXT = 128 };

@@ -7,7 +7,11 @@
 #include <ctime>
 #include <vector>
 
+#include "app/extensions.h"
+#include "app/loop.h"
 #include "app/startup.h"
+#include "app/window.h"
+#include "scene/frame.h"
 #include "scene/mesh.h"
 #include "scene/stars.h"
 #include "show/cues.h"
@@ -32,14 +36,6 @@ static std::vector<StarPlace> starField()
     return field;
 }
 
-// The preparation's one heap block, kept by the intro for its whole run;
-// each test that prepares again gives it back.
-static void releaseNormals()
-{
-    free(sceneMesh.vertexNormals);
-    sceneMesh.vertexNormals = nullptr;
-}
-
 static bool sameField(const std::vector<StarPlace>& a, const std::vector<StarPlace>& b)
 {
     for (size_t i = 0; i < a.size(); ++i) {
@@ -55,7 +51,7 @@ TEST(StartUp, FontFirstThenTheMusicOutputThenTheTimerThenPlaybackFromTheStart)
 {
     fakeReset();
     startShow();
-    releaseNormals();
+    resetMeshState();  // gives the normals back
     const int font = fakeCallIndex("buildOutlineFont 0 255");
     const int init = fakeCallIndex("soundInit -1 44100");
     const int load = fakeCallIndex("musicLoad looping");
@@ -81,7 +77,7 @@ TEST(StartUp, SeedsTheGeneratorWithTheTimeBeforeScatteringTheStars)
     const time_t before = time(nullptr);
     startShow();
     const time_t after = time(nullptr);
-    releaseNormals();
+    resetMeshState();  // gives the normals back
     const std::vector<StarPlace> shown = starField();
 
     bool matched = false;
@@ -97,14 +93,77 @@ TEST(StartUp, PreparationScattersTheStarsFromItsSeed)
 {
     fakeReset();
     prepareShow(7);
-    releaseNormals();
+    resetMeshState();  // gives the normals back
     const std::vector<StarPlace> seven = starField();
     srand(7);
     scatterStars();
     EXPECT_TRUE(sameField(seven, starField()));
     prepareShow(8);
-    releaseNormals();
+    resetMeshState();  // gives the normals back
     EXPECT_FALSE(sameField(seven, starField()));
     EXPECT_EQ(fakeCallIndex("soundInit"), -1) << "preparing starts no music";
     EXPECT_EQ(fakeCallIndex("startPeriodicTimer"), -1) << "preparing starts no timer";
+}
+
+static PlatMessage msg(int type, uint32_t wParam = 0)
+{
+    return PlatMessage{type, wParam, 0};
+}
+
+// Runs loop passes until the loop ends or `passes` have run; returns the
+// passes that asked for more.
+static int runPasses(int passes)
+{
+    int exitCode = -1;
+    int going = 0;
+    while (going < passes && runLoopPass(&exitCode)) {
+        ++going;
+    }
+    return going;
+}
+
+// The page plays every show in one process: a show that ended leaves the
+// window windowed, Esc held, the end asked for, the clock in the middle of
+// the show, the panel flipped and the extension table bound, and the next
+// one must start as the first did.
+TEST(NewShow, ASecondShowInTheSameProcessStartsAsTheFirstDid)
+{
+    fakeReset();
+    fake.failingSteps = {FAKE_DISPLAY_MODE};  // no fullscreen: the window is taken
+    resetShow();
+    ASSERT_TRUE(openWindow(":: We rule ::", 800, 600, 32, fullscreen));
+    startShow();
+    beginMainLoop();
+    EXPECT_EQ(runPasses(3), 3);
+    const int32_t firstPanel = panelSelect;
+    extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB] = reinterpret_cast<ExtensionProc>(&abort);
+    for (int tick = 0; tick < 3600; ++tick) {  // 72 s of the show
+        cueTimerTick();
+    }
+    fake.script = {{0, msg(PLAT_MSG_ACTIVATE, 1u << 16), nullptr},
+                   {0, msg(PLAT_MSG_ACTIVATE, 0), nullptr},
+                   {0, msg(PLAT_MSG_KEYDOWN, PLAT_VK_ESCAPE), nullptr}};
+    EXPECT_EQ(runPasses(100), 0) << "Esc ends the first show";
+    closeWindow();
+    ASSERT_EQ(fullscreen, 0);
+    ASSERT_EQ(keyDown[PLAT_VK_ESCAPE], 1);
+
+    fakeReset();
+    resetShow();
+    ASSERT_TRUE(openWindow(":: We rule ::", 800, 600, 32, fullscreen));
+    EXPECT_GE(fakeCallIndex("requestDisplayMode 800x600"), 0) << "fullscreen is asked for again";
+    EXPECT_TRUE(fake.boxes.empty());
+    startShow();
+    EXPECT_EQ(showTime.load(), 0.0f);
+    EXPECT_EQ(flashLevel.load(), 0.0f);
+    beginMainLoop();
+    EXPECT_EQ(runPasses(3), 3) << "the second show draws instead of ending at once";
+    EXPECT_EQ(fake.swaps, 3);
+    EXPECT_EQ(panelSelect, firstPanel) << "its panel flips as the first show's did";
+    EXPECT_EQ(extensionTable[EXT_MULTI_TEX_COORD_3FV_ARB],
+              extensionStubs[EXT_MULTI_TEX_COORD_3FV_ARB])
+        << "the entry is looked up afresh in the new context";
+    EXPECT_NE(sceneMesh.vertexNormals, nullptr);
+    closeWindow();
+    resetShow();  // gives the normals back: the sanitizer tree's copy checks for leaks
 }

@@ -64,7 +64,7 @@ void replayShowTo(unsigned seed, int frames, int fps, int ticks)
     srand(seed);
     scatterStars();
     showTime.store(0, std::memory_order_relaxed);
-    panelSelect = 1;
+    resetFrameState();
     int ticksRun = 0;
     for (int frame = 0; frame < frames; ++frame) {
         // Frame k is drawn at k / fps s, after the ticks up to that time.

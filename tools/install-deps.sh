@@ -8,7 +8,7 @@ PACKAGES="cmake ninja-build g++ make pkg-config
 libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgles-dev
 libopenmpt-dev openmpt123 libfreetype-dev fonts-liberation2
 libpng-dev zlib1g-dev libdeflate-dev libspng-dev libstb-dev
-libgtest-dev libgmock-dev libbenchmark-dev
+libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
 clang-14 libclang-rt-14-dev clang-format
 xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
 libpulse-dev pulseaudio pulseaudio-utils

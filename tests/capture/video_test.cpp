@@ -5,6 +5,7 @@
 #include <libopenmpt/libopenmpt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -371,6 +372,30 @@ TEST_F(Refusal, BadArgumentsNameTheProblemAndWriteNothing)
     EXPECT_EQ(entriesIn(folder), 0);
 }
 
+// What the command line itself gets wrong: an unknown option, a value
+// missing or malformed or out of range. One line naming the problem, exit
+// status 2, nothing on standard output and nothing written.
+TEST_F(Refusal, MalformedCommandLinesGetOneLineAndStatusTwo)
+{
+    const std::string out = " --video " + folder + "/out.mp4";
+    const char* cases[][2] = {
+        {" --bogus 3", "--bogus"},        {" --fps", "--fps"},       {" --seed -1", "--seed"},
+        {" --seed 4294967296", "--seed"}, {" --from 700", "--from"}, {" --to abc", "--to"},
+        {" --size 64x48x2", "--size"},
+    };
+    for (const auto& [arguments, named] : cases) {
+        int status = 0;
+        const std::string message =
+            run(std::string(TOOL) + out + arguments + " 2>&1 >/dev/null", &status);
+        EXPECT_EQ(status, 2) << arguments;
+        EXPECT_EQ(message.rfind("werule-capture: ", 0), 0u) << message;
+        EXPECT_NE(message.find(named), std::string::npos) << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+        EXPECT_EQ(run(std::string(TOOL) + out + arguments + " 2>/dev/null"), "") << arguments;
+    }
+    EXPECT_EQ(entriesIn(folder), 0);
+}
+
 TEST_F(Refusal, AnUnwritablePlaceIsRefusedBeforeAnyFrame)
 {
     run("touch " + folder + "/plain-file");
@@ -425,4 +450,17 @@ TEST(CaptureHelp, TheUsageGoesToStandardOutputAndTheExitIsZero)
     int status = -1;
     EXPECT_EQ(run(std::string(TOOL) + " --fps 0 2>/dev/null", &status), "");
     EXPECT_EQ(status, 2);
+}
+
+// The usage lists every option with the defaults a capture takes.
+TEST(CaptureHelp, TheUsageShowsEveryOptionAndItsDefault)
+{
+    const std::string usage = run(std::string(TOOL) + " --help");
+    for (const char* option : {"--at", "--out", "--video", "--frames", "--size", "--seed",
+                               "--flash", "--fps", "--from", "--to", "--lossless", "--quiet"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+    for (const char* shown : {"=800x600", "=1\n", "=60\n"}) {
+        EXPECT_NE(usage.find(shown), std::string::npos) << shown << " in\n" << usage;
+    }
 }

@@ -1,5 +1,7 @@
 #include "tools/werule-capture/encode.h"
 
+#include <png.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,4 +155,35 @@ void abortEncoder(Encoder* encoder)
         kill(encoder->pid, SIGTERM);
         waitEncoder(encoder);
     }
+}
+
+// Writes width by height RGB pixels, top row first, as an 8-bit RGB PNG
+// at zlib level `level` (-1: the library's default).
+bool writePng(const char* path, const uint8_t* rgb, int width, int height, int level)
+{
+    FILE* file = fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    if (level >= 0) {
+        png_set_compression_level(png, level);
+    }
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        png_write_row(png, rgb + static_cast<size_t>(y) * width * 3);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return fclose(file) == 0;
 }

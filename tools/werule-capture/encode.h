@@ -1,5 +1,5 @@
 // What the capture tool hands its pictures and sound to: the ffmpeg program
-// through a pipe, and plain WAV files.
+// through a pipe, and plain PNG and WAV files.
 #pragma once
 
 #include <sys/types.h>
@@ -13,6 +13,10 @@ bool findProgram(const char* name);
 // Writes frames interleaved 16-bit frames of channels channels at rate Hz as
 // a PCM WAV file. False on any write failure.
 bool writeWav(const char* path, const int16_t* samples, int64_t frames, int rate, int channels);
+
+// Writes width by height RGB pixels, top row first, as an 8-bit RGB PNG
+// at zlib level `level` (-1: the library's default). False on any failure.
+bool writePng(const char* path, const uint8_t* rgb, int width, int height, int level);
 
 // A running encoder: its process and the pipe to its standard input.
 struct Encoder {

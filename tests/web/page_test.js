@@ -11,6 +11,9 @@
 //             werule-capture), after a first show ended by Esc, so the
 //             second start is shown to begin afresh; the end cue ends the
 //             show on its tick
+//   restart   a first show played on a held clock to its middle and
+//             ended by Esc, then a second: its first frames are the
+//             first show's
 //   windowed  fullscreen refused (an iframe without the permission): the
 //             question, Yes plays in the page scaled to fit (Esc ends it),
 //             No answers
@@ -255,6 +258,57 @@ async function caseFrame(browser) {
   await page.close();
 }
 
+// Two shows in one page, each started on the frozen clock at 1 s (the
+// same star seed): the first played to the middle of the show, its state
+// everywhere far from a new show's, and ended by Esc; the second's first
+// frames must be the first show's. The credit panel is the one thing that
+// may differ (which of the two shows depends on how many frames were drawn
+// before the first tick), so the moments compared are its first ticks,
+// where it is faded to at most 3 of 255.
+const RESTART_MOMENTS_MS = [0, 20, 40, 60];
+const RESTART_MIDDLE_MS = 72000;
+const RESTART_MOST = 4;  // levels of 255 any pixel may differ by: the panel
+
+async function showFirstFrames(page) {
+  await page.evaluate(() => { window.__weruleClock.frozen = true; window.__weruleClock.ms = 1000; });
+  const before = await startShow(page);
+  const s = await t.waitStats(page, (x) => x.running && x.frames > before.frames + 2);
+  t.check(s !== null, `show ${before.shows + 1} draws on the frozen clock`);
+  const startTicks = s ? s.ticks : 0;
+  const frames = [];
+  for (const ms of RESTART_MOMENTS_MS) {
+    const ran = await moveClockTo(page, startTicks, ms);
+    t.check(ran === ms / 20, `show ${before.shows + 1}, ${ms} ms: the timer ran ${ran} ticks`);
+    frames.push(await t.screenshot(page));
+  }
+  return {frames, startTicks};
+}
+
+function mostApart(a, b) {
+  let most = a.width === b.width && a.height === b.height ? 0 : 255;
+  const n = Math.min(a.rgb.length, b.rgb.length);
+  for (let i = 0; i < n; i++) most = Math.max(most, Math.abs(a.rgb[i] - b.rgb[i]));
+  return most;
+}
+
+async function caseRestart(browser) {
+  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: virtualClock});
+  const first = await showFirstFrames(page);
+  await moveClockTo(page, first.startTicks, RESTART_MIDDLE_MS);
+  t.check((await t.stats(page)).running, `the first show plays to ${RESTART_MIDDLE_MS} ms`);
+  await page.keyboard.press("Escape");
+  t.check((await t.waitStats(page, (x) => x.promptShown && !x.running, 30000)) !== null,
+          "the first show ends on Esc");
+  const second = await showFirstFrames(page);
+  RESTART_MOMENTS_MS.forEach((ms, i) => {
+    const most = mostApart(first.frames[i], second.frames[i]);
+    t.check(most <= RESTART_MOST, `${ms} ms: the second show's frame is the first's ` +
+            `(${most} levels apart at most)`);
+  });
+  t.check(page.errors.length === 0, `no uncaught error (${page.errors.join("; ")})`);
+  await page.close();
+}
+
 // The page in an iframe that may not go fullscreen (the browser refuses the
 // request), served with its wrapper from 127.0.0.1.
 async function serveInFrame() {
@@ -369,7 +423,7 @@ async function caseNoWebGl(browser) {
   await page.close();
 }
 
-const cases = {open: caseOpen, ends: caseEnds, frame: caseFrame, windowed: caseWindowed,
+const cases = {open: caseOpen, ends: caseEnds, frame: caseFrame, restart: caseRestart, windowed: caseWindowed,
                hidden: caseHidden, nowebgl: caseNoWebGl};
 
 t.runCase(cases, testCase, testCase === "nowebgl" ? ["--disable-webgl", "--disable-3d-apis"] : []);

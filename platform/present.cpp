@@ -44,8 +44,8 @@ PresentRect presentFit(int screenW, int screenH, int drawableW, int drawableH)
         return rect;
     }
     // Compared in 64 bits: which side limits the scale, without rounding.
-    const bool widthLimits = static_cast<long long>(drawableW) * screenH <=
-                             static_cast<long long>(drawableH) * screenW;
+    const bool widthLimits =
+        static_cast<long long>(drawableW) * screenH <= static_cast<long long>(drawableH) * screenW;
     if (widthLimits) {
         rect.width = drawableW;
         rect.height = static_cast<int>((static_cast<long long>(drawableW) * screenH * 2 + screenW) /
@@ -117,8 +117,9 @@ static GLenum depthFormat()
 {
     GLint bits = 0;
     glGetIntegerv(GL_DEPTH_BITS, &bits);
-    return bits >= 32 ? GL_DEPTH_COMPONENT32 : bits >= 24 ? GL_DEPTH_COMPONENT24
-                                                          : GL_DEPTH_COMPONENT16;
+    return bits >= 32   ? GL_DEPTH_COMPONENT32
+           : bits >= 24 ? GL_DEPTH_COMPONENT24
+                        : GL_DEPTH_COMPONENT16;
 }
 
 // Makes the offscreen screen; false (with nothing left behind) when the
@@ -134,7 +135,7 @@ static bool makeFramebuffer()
     const GLenum depth = depthFormat();
     calls.genRenderbuffers(1, &colourBuffer);
     calls.bindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
-    calls.renderbufferStorage(GL_RENDERBUFFER, GL_RGB8, screenWidth, screenHeight);
+    calls.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, screenWidth, screenHeight);
     calls.genRenderbuffers(1, &depthBuffer);
     calls.bindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
     calls.renderbufferStorage(GL_RENDERBUFFER, depth, screenWidth, screenHeight);
@@ -145,8 +146,7 @@ static bool makeFramebuffer()
                                   colourBuffer);
     calls.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
                                   depthBuffer);
-    const bool complete =
-        calls.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    const bool complete = calls.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     calls.bindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!complete) {
         presentRelease();
@@ -182,7 +182,8 @@ void presentSetDrawable(int width, int height)
 {
     drawableWidth = width;
     drawableHeight = height;
-    const bool differs = width > 0 && height > 0 && (width != screenWidth || height != screenHeight);
+    const bool differs =
+        width > 0 && height > 0 && (width != screenWidth || height != screenHeight);
     const bool wasScaled = scaled;
     scaled = differs && makeFramebuffer();
     cannotScale = differs && !scaled;

@@ -143,7 +143,7 @@ static bool modesEmulated()
 bool platCreateWindow(const char* title, int width, int height, bool fullscreen, int colourBits,
                       int depthBits)
 {
-    const Uint32 fullscreenFlag = !fullscreen      ? 0
+    const Uint32 fullscreenFlag = !fullscreen       ? 0
                                   : modesEmulated() ? SDL_WINDOW_FULLSCREEN_DESKTOP
                                                     : SDL_WINDOW_FULLSCREEN;
     Uint32 flags = SDL_WINDOW_HIDDEN | fullscreenFlag;

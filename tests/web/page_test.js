@@ -270,10 +270,10 @@ function virtualClock() {
 // shows is taken).
 const MOMENT_S = 15.6;
 // Measured over runs here: the page's frame differs from the Linux
-// capture's by 1.5 levels of 255 in the mean, 0.6 % of its pixels by more
-// than 64, and 11 in the worst 40 by 40 tile (edges: the canvas is
-// multisampled where Mesa leaves GL_POLYGON_SMOOTH's edges hard, and star
-// and glyph edges land on neighbouring pixels by float rounding). The
+// capture's by 1.1 levels of 255 in the mean, 0.4 % of its pixels by more
+// than 64, and 8 in the worst 40 by 40 tile (edges: star and glyph edges
+// land on neighbouring pixels by float rounding; with the canvas
+// multisampled it was 1.5, 0.6 % and 11). The
 // tile bound is the one that catches a single element gone wrong: with
 // the mesh's sphere map off, the mean was 3.3 and the share 1.7 %, both
 // within their bounds, but the worst tile 96.

@@ -80,7 +80,9 @@ bool platMakeCurrent(bool current);
 // Shows the window, raises it and gives it the keyboard focus.
 void platShowWindow();
 void platSwapBuffers();
-// Drawable size in pixels as the display reports it.
+// The size in pixels the show draws at: the window's size as created, which
+// the layer scales onto a drawable of another size at the swap (0 by 0 for
+// an empty drawable; the drawable's own size where it cannot scale).
 void platDrawableSize(int* width, int* height);
 
 // Looks up a GL entry point by name (may be non-null for unknown names) and

@@ -10,7 +10,7 @@ libopenmpt-dev openmpt123 libfreetype-dev fonts-liberation2
 libpng-dev zlib1g-dev libdeflate-dev libspng-dev libstb-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
 clang-14 libclang-rt-14-dev clang-format
-xvfb xfonts-base xdotool x11-utils weston imagemagick ffmpeg sox
+xvfb xfonts-base xdotool x11-utils weston xwayland imagemagick ffmpeg sox
 libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64

@@ -8,6 +8,13 @@
 //   in one pass of the loop (the CPU side: transform, batch, WebGL calls),
 //   and the native median of drawFrame + glFinish;
 //   RATIO web/native frame-ms 15.6s <native / web>  (above 1: the page is faster)
+//   the same frame time with the canvas's multisampling the other way round
+//   (forced through the WebGL context's attributes), as frames a second and
+//   against native;
+//   frames a second in fullscreen on a 16:9 screen (1280x720, Chromium's
+//   --screen-info) and on an emulated phone upright and on its side (393
+//   by 851 CSS pixels, 3 device pixels each, touch; started by a tap), with
+//   the canvas's buffer size and its size on the page;
 //   WebGL draw calls a frame (most seen), the page's size raw and gzip,
 //   the time from the start click to the first drawn frame (median of 5),
 //   and how late the page timer's ticks come;
@@ -19,9 +26,9 @@
 //   SYNC web:chromium flash-minus-sound median MS p95 MS cues N
 //   (p95 of the distances either way), and the time from the start click
 //   to the first sound.
-// --quick: the same lines from one start, 1 s of ticks, 1 s of frames, 10
-// native frames and 9 s of music (no flash comes that early: cues 0), for
-// the suite's run of every benchmark.
+// --quick: the same lines from one start, 1 s of ticks, 1 s of frames (each
+// screen), 10 native frames and 9 s of music (no flash comes that early:
+// cues 0), for the suite's run of every benchmark.
 "use strict";
 
 const fs = require("fs");
@@ -90,6 +97,84 @@ async function measureSync(browser, url) {
               `p95 ${format(n && percentile(differences.map(Math.abs), 0.95))} cues ${n}`);
 }
 
+// Runs in the page before its scripts: the page's clocks held (Date.now 1 s,
+// performance.now frozen while __weruleClock.frozen is set), no Web Audio
+// (the music keeps the page's clock), and, where antialias is a boolean,
+// the WebGL context's multisampling forced to it.
+function heldClock(antialias) {
+  window.AudioContext = undefined;
+  window.webkitAudioContext = undefined;
+  const realNow = performance.now.bind(performance);
+  window.__weruleClock = {frozen: false, ms: 0};
+  Date.now = () => 1000;
+  performance.now = () => (window.__weruleClock.frozen ? window.__weruleClock.ms : realNow());
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function(kind, options) {
+    if (options && typeof antialias === "boolean") options = Object.assign({}, options, {antialias});
+    const context = getContext.call(this, kind, options);
+    if (context && context.getContextAttributes) {
+      window.__weruleAntialias = !!context.getContextAttributes().antialias;
+    }
+    return context;
+  };
+}
+
+// The page's time a frame at the moment, on a frozen clock, in fullscreen:
+// {frames, elapsed (ms), workMedian (ms, one pass of the loop), mostDraws,
+// antialias, canvas}. options.antialias forces the multisampling;
+// options.device emulates a phone of that CSS size (3 device pixels each,
+// touch), started by a tap.
+async function frameTime(browser, url, options) {
+  const timed = await t.openPage(browser, url, {beforeLoad: heldClock,
+                                                beforeLoadArgs: [options.antialias]});
+  if (options.device) {
+    await timed.emulate({viewport: Object.assign({deviceScaleFactor: 3, isMobile: true, hasTouch: true},
+                                                 options.device),
+                         userAgent: await browser.userAgent()});
+  }
+  await t.waitReady(timed);
+  await timed.evaluate(() => { window.__weruleClock.frozen = true; window.__weruleClock.ms = 1000; });
+  if (options.device) await timed.tap("#start");
+  else await timed.click("#start");
+  await t.waitStats(timed, (x) => x.running && x.frames > 2);
+  await timed.evaluate((ms) => { window.__weruleClock.ms = 1000 + ms; }, MOMENT_S * 1000);
+  await t.waitStats(timed, (x) => x.ticks >= Math.round(MOMENT_S * 50));
+  const result = await timed.evaluate(async (spanMs) => {
+    // Times each pass of the loop with the real clock (the page's own is frozen).
+    const clock = window.__weruleClock;
+    const realFrame = Module._webFrame;
+    const work = [];
+    let most = 0;
+    Module._webFrame = function() {
+      clock.frozen = false;
+      const start = performance.now();
+      const before = Module.weruleStats.drawCalls;
+      const running = realFrame();
+      work.push(performance.now() - start);
+      most = Math.max(most, Module.weruleStats.drawCalls - before);
+      clock.frozen = true;
+      return running;
+    };
+    const frames0 = Module.weruleStats.frames;
+    clock.frozen = false;
+    const start = performance.now();
+    clock.frozen = true;
+    await new Promise((resolve) => setTimeout(resolve, spanMs));
+    clock.frozen = false;
+    const elapsed = performance.now() - start;
+    clock.frozen = true;
+    const frames = Module.weruleStats.frames - frames0;
+    work.sort((a, b) => a - b);
+    const canvas = Module.weruleCanvas;
+    return {frames, elapsed, workMedian: work[Math.floor(work.length / 2)], mostDraws: most,
+            antialias: window.__weruleAntialias,
+            canvas: {width: canvas.width, height: canvas.height, cssWidth: canvas.clientWidth,
+                     cssHeight: canvas.clientHeight}};
+  }, FRAME_SPAN_MS);
+  await timed.close();
+  return result;
+}
+
 (async () => {
   if (!fs.existsSync(pagePath)) {
     console.log(`bench-web: ${pagePath} not built (make web)`);
@@ -137,52 +222,25 @@ async function measureSync(browser, url) {
 
   await measureSync(browser, url);
 
-  // Frame time at the moment, on a frozen clock.
-  const timed = await t.openPage(browser, url, {beforeLoad: () => {
-    window.AudioContext = undefined;  // the music keeps the page's clock
-    window.webkitAudioContext = undefined;
-    const realNow = performance.now.bind(performance);
-    window.__weruleClock = {frozen: false, ms: 0};
-    Date.now = () => 1000;
-    performance.now = () => (window.__weruleClock.frozen ? window.__weruleClock.ms : realNow());
-    window.__weruleFrameWork = [];
-  }});
-  await t.waitReady(timed);
-  await timed.evaluate(() => { window.__weruleClock.frozen = true; window.__weruleClock.ms = 1000; });
-  await timed.click("#start");
-  await t.waitStats(timed, (x) => x.running && x.frames > 2);
-  await timed.evaluate((ms) => { window.__weruleClock.ms = 1000 + ms; }, MOMENT_S * 1000);
-  await t.waitStats(timed, (x) => x.ticks >= Math.round(MOMENT_S * 50));
-  const result = await timed.evaluate(async (spanMs) => {
-    // Times each pass of the loop with the real clock (the page's own is frozen).
-    const clock = window.__weruleClock;
-    const realFrame = Module._webFrame;
-    const work = [];
-    let most = 0;
-    Module._webFrame = function() {
-      clock.frozen = false;
-      const start = performance.now();
-      const before = Module.weruleStats.drawCalls;
-      const running = realFrame();
-      work.push(performance.now() - start);
-      most = Math.max(most, Module.weruleStats.drawCalls - before);
-      clock.frozen = true;
-      return running;
-    };
-    const frames0 = Module.weruleStats.frames;
-    clock.frozen = false;
-    const start = performance.now();
-    clock.frozen = true;
-    await new Promise((resolve) => setTimeout(resolve, spanMs));
-    clock.frozen = false;
-    const elapsed = performance.now() - start;
-    clock.frozen = true;
-    const frames = Module.weruleStats.frames - frames0;
-    work.sort((a, b) => a - b);
-    return {frames, elapsed, workMedian: work[Math.floor(work.length / 2)], mostDraws: most};
-  }, FRAME_SPAN_MS);
-  await timed.close();
+  const result = await frameTime(browser, url, {});
+  // The canvas's multisampling (which stands for GL_POLYGON_SMOOTH) the
+  // other way round, for the comparison.
+  const other = await frameTime(browser, url, {antialias: !result.antialias});
   await browser.close();
+  // A 16:9 screen, and a phone held upright and on its side (touch, 3
+  // device pixels to the CSS pixel), each in fullscreen.
+  const screens = [
+    {name: "1280x720", args: ["--window-size=1280,720", "--screen-info={1280x720}"]},
+    {name: "phone 393x851 (x3)", device: {width: 393, height: 851}},
+    {name: "phone 851x393 (x3)", device: {width: 851, height: 393}},
+  ];
+  const shaped = [];
+  for (const screen of screens) {
+    const shapedBrowser = await t.launch(screen.args || []);
+    shaped.push(Object.assign({name: screen.name},
+                              await frameTime(shapedBrowser, url, {device: screen.device})));
+    await shapedBrowser.close();
+  }
 
   const webMs = result.elapsed / Math.max(1, result.frames);
   const native = execFileSync(nativePath, [String(MOMENT_S), String(NATIVE_FRAMES)]).toString().trim().split(" ");
@@ -192,4 +250,16 @@ async function measureSync(browser, url) {
               `native drawFrame + glFinish ${nativeMs.toFixed(2)} ms on ${native.slice(1).join(" ")}`);
   console.log(`RATIO web/native frame-ms ${MOMENT_S}s ${(nativeMs / webMs).toFixed(3)}`);
   console.log(`WebGL draw calls a frame: at most ${result.mostDraws} (goal: at most 50)`);
+  const otherMs = other.elapsed / Math.max(1, other.frames);
+  for (const [what, run, ms] of [["as built", result, webMs], ["the other way", other, otherMs]]) {
+    console.log(`multisampling ${run.antialias ? "on" : "off"} (${what}): ${(1000 / ms).toFixed(1)} ` +
+                `frames a second, ${ms.toFixed(2)} ms a frame, ${(nativeMs / ms).toFixed(3)} of native`);
+  }
+  for (const run of shaped) {
+    const ms = run.elapsed / Math.max(1, run.frames);
+    console.log(`fullscreen on ${run.name}: ${(1000 / ms).toFixed(1)} frames a second ` +
+                `(${run.frames} frames in ${(run.elapsed / 1000).toFixed(1)} s), canvas buffer ` +
+                `${run.canvas.width}x${run.canvas.height} shown at ${run.canvas.cssWidth}x` +
+                `${run.canvas.cssHeight} CSS pixels`);
+  }
 })();

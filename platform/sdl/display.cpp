@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/present.h"
+
 // --- display state (main thread) -----------------------------------------
 static SDL_Window* window;             // the one window, null until created
 static SDL_GLContext context;          // its GL context, null until created
@@ -128,10 +130,23 @@ static bool setFormatAttributes(int colourBits, int depthBits)
     return ok;
 }
 
+// Wayland has no display modes a client may set: SDL emulates one by
+// stretching the window over the whole output, whatever its shape. There
+// the window takes the output's own size, and the presentation scales the
+// show's screen into it with its shape kept.
+static bool modesEmulated()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && strcmp(driver, "wayland") == 0;
+}
+
 bool platCreateWindow(const char* title, int width, int height, bool fullscreen, int colourBits,
                       int depthBits)
 {
-    Uint32 flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
+    const Uint32 fullscreenFlag = !fullscreen       ? 0
+                                  : modesEmulated() ? SDL_WINDOW_FULLSCREEN_DESKTOP
+                                                    : SDL_WINDOW_FULLSCREEN;
+    Uint32 flags = SDL_WINDOW_HIDDEN | fullscreenFlag;
     // The window's GL visual is fixed when it is made, so the format is
     // chosen here: the depth asked for, else the nearest smaller one.
     static const int DEPTH_CANDIDATES[] = {32, 24, 16};
@@ -155,9 +170,10 @@ bool platCreateWindow(const char* title, int width, int height, bool fullscreen,
             return false;
         }
     }
-    if (fullscreen && modeFound) {
+    if (fullscreenFlag == SDL_WINDOW_FULLSCREEN && modeFound) {
         SDL_SetWindowDisplayMode(window, &requestedMode);
     }
+    presentSetScreen(width, height);
     return true;
 }
 
@@ -214,6 +230,9 @@ bool platDeleteContext()
 
 bool platMakeCurrent(bool current)
 {
+    if (!current && context != nullptr && SDL_GL_GetCurrentContext() == context) {
+        presentRelease();
+    }
     return SDL_GL_MakeCurrent(window, current ? context : nullptr) == 0;
 }
 
@@ -223,16 +242,41 @@ void platShowWindow()
     SDL_RaiseWindow(window);
 }
 
-void platSwapBuffers()
+// The drawable's size now, handed to the presentation when the window's
+// context is current (which a size that comes late, as Xwayland's
+// fullscreen size does, then scales from the next frame on).
+static void followDrawable()
 {
-    SDL_GL_SwapWindow(window);
+    if (window == nullptr || context == nullptr || SDL_GL_GetCurrentContext() != context) {
+        return;
+    }
+    int width = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    presentSetDrawable(width, height);
 }
 
+void platSwapBuffers()
+{
+    presentFrame();
+    SDL_GL_SwapWindow(window);
+    presentResume();
+    followDrawable();
+}
+
+// The size the show draws at: the window's size as created, which the
+// presentation scales onto a drawable of another size (see present.h).
 void platDrawableSize(int* width, int* height)
 {
-    if (window != nullptr) {
-        SDL_GL_GetDrawableSize(window, width, height);
+    if (window == nullptr) {
+        return;
     }
+    if (context == nullptr || SDL_GL_GetCurrentContext() != context) {
+        SDL_GL_GetDrawableSize(window, width, height);
+        return;
+    }
+    followDrawable();
+    presentViewSize(width, height);
 }
 
 void* platGetProcAddress(const char* name)

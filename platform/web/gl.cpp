@@ -11,8 +11,8 @@
 // dozen. Display lists record the calls made between glNewList and
 // glEndList and replay them through the same functions.
 //
-// GL_POLYGON_SMOOTH has no WebGL counterpart and is ignored here; the
-// canvas is asked for multisampling instead (see webgl.h).
+// GL_POLYGON_SMOOTH has no WebGL counterpart and is ignored here, as Mesa
+// leaves its edges hard too (see webgl.h).
 //
 // Main thread only, like the GL context it stands for.
 #include <GL/gl.h>

@@ -14,7 +14,7 @@ EM_JS(int, jsWebGlCreate, (), {
     var canvas = Module.weruleCanvas;
     var gl = null;
     try {
-        gl = canvas && canvas.getContext("webgl", {antialias: true, depth: true, alpha: false,
+        gl = canvas && canvas.getContext("webgl", {antialias: false, depth: true, alpha: false,
                                                    stencil: false, premultipliedAlpha: false,
                                                    preserveDrawingBuffer: false});
     } catch (e) {

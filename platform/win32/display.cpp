@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "platform/present.h"
 #include "platform/win32/messages.h"
 
 // --- display state (main thread) -----------------------------------------
@@ -18,6 +19,7 @@ static HDC deviceContext;                    // its device context; null until o
 static HGLRC renderContext;                  // the GL context; null until created
 static PlatWindowProcedure windowProcedure;  // what every window message goes to
 static MSG lastMessage;                      // the message platPeekMessage took last, for dispatch
+static bool contextCurrent;                  // renderContext is current on this thread
 
 // The message the window procedure is handling, for DefWindowProcA; the
 // procedure may be entered again while it runs, so each entry keeps the
@@ -43,6 +45,17 @@ static const WORD DISPLAY_MODE_RECORD_SIZE = 148;
 static PIXELFORMATDESCRIPTOR pixelFormatRequest;
 static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
 
+// The client area's new size handed to the presentation; the size the show
+// lays its view out for, as WM_SIZE packs it (see present.h).
+static uint32_t showSize(int clientWidth, int clientHeight)
+{
+    presentSetDrawable(clientWidth, clientHeight);
+    int width = 0;
+    int height = 0;
+    presentViewSize(&width, &height);
+    return (static_cast<uint32_t>(height & 0xFFFF) << 16) | static_cast<uint32_t>(width & 0xFFFF);
+}
+
 // Main thread: runs for every message of the window, whoever sends it.
 static LRESULT CALLBACK windowMessageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -51,7 +64,10 @@ static LRESULT CALLBACK windowMessageProc(HWND window, UINT message, WPARAM wPar
     }
     const RawMessage interrupted = handledMessage;
     handledMessage = {window, message, wParam, lParam, false, 0};
-    const PlatMessage translated = translateWindowMessage(message, wParam, lParam);
+    PlatMessage translated = translateWindowMessage(message, wParam, lParam);
+    if (translated.type == PLAT_MSG_SIZE && contextCurrent) {
+        translated.lParam = showSize(LOWORD(lParam), HIWORD(lParam));
+    }
     LRESULT result = windowProcedure(&translated);
     // The procedure's long is 32 bits here; a default result (a handle, a
     // pointer) goes back whole.
@@ -132,6 +148,7 @@ bool platCreateWindow(const char* title, int width, int height, bool fullscreen,
         fullscreen ? WS_POPUP : static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU);
     RECT frame = {0, 0, width, height};
     AdjustWindowRectEx(&frame, style, FALSE, extendedStyle);
+    presentSetScreen(width, height);
     windowHandle =
         CreateWindowExA(extendedStyle, CLASS_NAME, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                         0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
@@ -185,8 +202,13 @@ bool platDeleteContext()
 bool platMakeCurrent(bool current)
 {
     if (current) {
-        return wglMakeCurrent(deviceContext, renderContext) != FALSE;
+        contextCurrent = wglMakeCurrent(deviceContext, renderContext) != FALSE;
+        return contextCurrent;
     }
+    if (contextCurrent) {
+        presentRelease();
+    }
+    contextCurrent = false;
     return wglMakeCurrent(nullptr, nullptr) != FALSE;
 }
 
@@ -197,17 +219,29 @@ void platShowWindow()
     SetFocus(windowHandle);
 }
 
+// Where the window's client area is not the show's screen (a fullscreen
+// window the system gave another size), the presentation scales the screen
+// into it at the swap; see present.h.
 void platSwapBuffers()
 {
+    presentFrame();
     SwapBuffers(deviceContext);
+    presentResume();
 }
 
+// The size the show draws at: the client area's, or the screen's where the
+// presentation scales it onto a client area of another size.
 void platDrawableSize(int* width, int* height)
 {
     RECT client;
-    if (windowHandle != nullptr && GetClientRect(windowHandle, &client)) {
-        *width = client.right - client.left;
-        *height = client.bottom - client.top;
+    if (windowHandle == nullptr || !GetClientRect(windowHandle, &client)) {
+        return;
+    }
+    *width = client.right - client.left;
+    *height = client.bottom - client.top;
+    if (contextCurrent) {
+        presentSetDrawable(*width, *height);
+        presentViewSize(width, height);
     }
 }
 

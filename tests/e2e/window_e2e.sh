@@ -12,7 +12,16 @@
 #   no          1024x768x24 screen: No shows a second box, then exit 1
 #   wayland     under weston (X11 backend, 1000x700, nested in Xvfb) on SDL's
 #               wayland driver: fullscreen at the compositor's size, the
-#               letterbox laid from that drawable, Esc held ends it with 0
+#               800x600 screen scaled to its height, so its letterbox strips
+#               are 116 rows; Esc held ends it with 0
+#   wide-wayland
+#               weston with a 16:9 output (1280x720) on SDL's wayland
+#               driver: the lit picture is the 2:1 band of the 800x600
+#               screen scaled to 960x720, centred, black on both sides;
+#               Esc ends it with 0
+#   wide-xwayland
+#               the same on weston's Xwayland through SDL's x11 driver (what
+#               SDL picks on a Wayland desktop by default)
 #   tap         a bare Esc tap (press and release 6 ms apart, as xdotool
 #               key sends it, inside one frame) ends it with 0 within 3 s
 #   nodisplay   no X display at all: exit 1, the box's text and the reason
@@ -49,6 +58,82 @@ start_show() {
     show_pid=$!
 }
 
+# The same, with the X display and video driver given in the environment
+# of this call (weston's Xwayland, not the outer Xvfb).
+start_show_env() {
+    env -u WAYLAND_DISPLAY DISPLAY="$DISPLAY" SDL_VIDEODRIVER="$SDL_VIDEODRIVER" \
+        SDL_AUDIODRIVER=dummy "$werule" >"$work/show.log" 2>&1 &
+    show_pid=$!
+}
+
+# Starts weston (X11 backend, one WIDTH x HEIGHT output, nested in a private
+# Xvfb of that size) on the socket werule-e2e; more weston options may follow.
+start_weston() {
+    command -v weston >/dev/null || { echo "no weston: skipped"; exit 77; }
+    start_xvfb "${1}x${2}x24"
+    mkdir -m 700 "$work/runtime"
+    export XDG_RUNTIME_DIR="$work/runtime"
+    width=$1 height=$2
+    shift 2
+    weston --backend=x11-backend.so --socket=werule-e2e --width="$width" --height="$height" "$@" \
+        >"$work/weston.log" 2>&1 &
+    weston_pid=$!
+    i=0
+    while [ ! -S "$XDG_RUNTIME_DIR/werule-e2e" ]; do
+        i=$((i + 1)); [ $i -gt 200 ] && fail "weston did not start: $(tail -n 5 "$work/weston.log")"
+        sleep 0.1
+    done
+}
+
+# Holds Esc on weston's output: without a window manager the X keyboard
+# goes to the window under the pointer, weston's, which passes it to the
+# focused client. The intro must end with 0 within 3 s.
+escape_on_weston() {
+    xdotool mousemove 100 100 && xdotool keydown Escape
+    sleep 0.1
+    xdotool keyup Escape
+    wait_end 30 || fail "still running 3 s after Esc"
+    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
+}
+
+# What is wrong with a lit box "WIDTH HEIGHT X Y" on a screen_w x screen_h
+# output, where the 4:3 screen fitted to it is fit_w wide: nothing printed
+# when it is the 2:1 band, centred, as wide as the fitted screen, with black
+# on both sides.
+band_fault() {
+    awk -v w="$1" -v h="$2" 'BEGIN { exit !(h > 0 && w / h > 1.94 && w / h < 2.06) }' ||
+        { echo "the band's shape is $1/$2, not 2.0 within 3 %"; return; }
+    right=$((screen_w - $3 - $1)) bottom=$((screen_h - $4 - $2))
+    [ $(($3 - right)) -le 2 ] && [ $((right - $3)) -le 2 ] ||
+        { echo "the band is not centred across (left $3, right $right)"; return; }
+    [ $(($4 - bottom)) -le 2 ] && [ $((bottom - $4)) -le 2 ] ||
+        { echo "the band is not centred down (top $4, bottom $bottom)"; return; }
+    [ $(($1 - fit_w)) -le 2 ] && [ $((fit_w - $1)) -le 2 ] ||
+        { echo "the band is $1 wide, not the $fit_w of the screen fitted to the output"; return; }
+    [ "$3" -gt 0 ] || echo "no black beside the band"
+}
+
+# The show on a WIDTH x HEIGHT output of another shape than 4:3: the lit
+# picture (window-probe lit) is the 2:1 band of the 800x600 screen scaled
+# to fit, centred, with black on both sides, in two grabs half a second
+# apart (a window that is still being made fullscreen passes neither).
+# Waits up to 20 s for it.
+expect_scaled_band() {
+    screen_w=$1 screen_h=$2
+    fit_w=$((screen_h * 4 / 3 < screen_w ? screen_h * 4 / 3 : screen_w))
+    i=0 good=0
+    while [ $good -lt 2 ]; do
+        i=$((i + 1)); [ $i -gt 40 ] && fail "after 20 s: $fault"
+        kill -0 "$show_pid" 2>/dev/null || fail "the intro ended before it drew"
+        sleep 0.5
+        box=$("$probe" lit)
+        fault=$(band_fault $box)
+        if [ -z "$fault" ]; then good=$((good + 1)); else good=0; fi
+    done
+    set -- $box
+    echo "lit picture ${1}x${2} at ($3, $4) on ${screen_w}x${screen_h}"
+}
+
 
 
 # Waits up to 20 s for a mapped message box (a window without our title).
@@ -77,22 +162,11 @@ fullscreen)
     hold_escape_to_end 30
     ;;
 wayland)
-    command -v weston >/dev/null || { echo "no weston: skipped"; exit 77; }
-    start_xvfb 1000x700x24
-    mkdir -m 700 "$work/runtime"
-    export XDG_RUNTIME_DIR="$work/runtime"
-    weston --backend=x11-backend.so --socket=werule-e2e --width=1000 --height=700 \
-        >"$work/weston.log" 2>&1 &
-    weston_pid=$!
-    i=0
-    while [ ! -S "$XDG_RUNTIME_DIR/werule-e2e" ]; do
-        i=$((i + 1)); [ $i -gt 200 ] && fail "weston did not start: $(tail -n 5 "$work/weston.log")"
-        sleep 0.1
-    done
+    start_weston 1000 700
     export WAYLAND_DISPLAY=werule-e2e SDL_VIDEODRIVER=wayland
     start_show
-    # The band of a 700-line drawable: 466 lines, 116 from the bottom, so
-    # 118 black lines above it and 116 below.
+    # The 800x600 screen scaled to 700 lines: its band is 466 lines, 116
+    # from the bottom, so 118 black lines above it and 116 below.
     i=0
     while :; do
         set -- $("$probe" bands 116)
@@ -104,13 +178,32 @@ wayland)
     sleep 1
     expect_letterbox 116
     "$probe" find ":: We rule ::" >/dev/null && fail "the intro opened an X11 window, not a Wayland one"
-    # Without a window manager the X keyboard goes to the window under the
-    # pointer: weston's, which passes it to the focused client.
-    xdotool mousemove 500 350 && xdotool keydown Escape
-    sleep 0.1
-    xdotool keyup Escape
-    wait_end 30 || fail "still running 3 s after Esc"
-    [ "$status" -eq 0 ] || fail "exit code $status after Esc"
+    escape_on_weston
+    ;;
+wide-wayland)
+    start_weston 1280 720
+    export WAYLAND_DISPLAY=werule-e2e SDL_VIDEODRIVER=wayland
+    start_show
+    expect_scaled_band 1280 720
+    "$probe" find ":: We rule ::" >/dev/null && fail "the intro opened an X11 window, not a Wayland one"
+    escape_on_weston
+    ;;
+wide-xwayland)
+    command -v Xwayland >/dev/null || { echo "no Xwayland: skipped"; exit 77; }
+    start_weston 1280 720 --xwayland
+    # Weston starts Xwayland when the first X client connects; its display
+    # is the first free number, announced in weston's log.
+    i=0
+    while ! xwayland=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' \
+                        "$work/weston.log" | head -n 1) || [ -z "$xwayland" ]; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "weston's Xwayland has no display: $(tail -n 5 "$work/weston.log")"
+        sleep 0.1
+    done
+    outer_display=$DISPLAY
+    DISPLAY=$xwayland SDL_VIDEODRIVER=x11 start_show_env
+    DISPLAY=$outer_display
+    expect_scaled_band 1280 720
+    escape_on_weston
     ;;
 tap)
     start_xvfb 800x600x24

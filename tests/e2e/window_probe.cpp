@@ -19,6 +19,11 @@
 //                              time of its last change (seconds since the
 //                              epoch); exit 1 if it still changes after
 //                              LIMIT seconds
+//   window-probe lit           prints "WIDTH HEIGHT X Y" of the smallest
+//                              box (X, Y from the top-left) that holds
+//                              every pixel of the screen brighter than 3
+//                              in its brightest channel; "0 0 0 0" when
+//                              none is
 //   window-probe cursor        prints the serial number of the cursor shown
 //                              at the pointer and how many of its pixels
 //                              are not fully transparent (XFixes)
@@ -154,6 +159,39 @@ static int bands(int top)
     return 0;
 }
 
+static int lit()
+{
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    const int width = attributes.width;
+    const int height = attributes.height;
+    XImage* image = XGetImage(display, root, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return 1;
+    }
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            const int r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
+            if (r > 3 || g > 3 || b > 3) {
+                left = x < left ? x : left;
+                right = x > right ? x : right;
+                top = y < top ? y : top;
+                bottom = y > bottom ? y : bottom;
+            }
+        }
+    }
+    XDestroyImage(image);
+    if (right < 0) {
+        printf("0 0 0 0\n");
+    } else {
+        printf("%d %d %d %d\n", right - left + 1, bottom - top + 1, left, top);
+    }
+    return 0;
+}
+
 // The mean over the channels of the screen's rows between the top `top` rows
 // and the bottom `top` rows, as bands prints it; -1 when they cannot be read.
 static double bandMean(int top)
@@ -272,7 +310,7 @@ int main(int argc, char** argv)
     if (display == nullptr || argc < 2) {
         fprintf(stderr,
                 "usage: window-probe find|close TITLE | bands TOP | count | still SECONDS LIMIT | "
-                "shown TOP LIMIT | cursor\n");
+                "shown TOP LIMIT | cursor | lit\n");
         return 2;
     }
     if (strcmp(argv[1], "find") == 0 && argc == 3) {
@@ -289,6 +327,9 @@ int main(int argc, char** argv)
     }
     if (strcmp(argv[1], "cursor") == 0) {
         return cursor();
+    }
+    if (strcmp(argv[1], "lit") == 0) {
+        return lit();
     }
     if (strcmp(argv[1], "shown") == 0 && argc == 4) {
         return shown(atoi(argv[2]), atof(argv[3]));

@@ -70,7 +70,16 @@ function serve(dir) {
   });
 }
 
-// A new tab that records uncaught errors and the page's console.
+// The tab as a phone's browser of width by height CSS pixels, 3 device
+// pixels to each, whose primary pointer is touch.
+async function emulatePhone(page, width, height) {
+  await page.emulate({viewport: {width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true},
+                      userAgent: await page.browser().userAgent()});
+}
+
+// A new tab that records uncaught errors and the page's console; options:
+// beforeLoad (and beforeLoadArgs) runs before the page's scripts, device
+// {width, height} makes it a phone (emulatePhone).
 async function openPage(browser, url, options = {}) {
   const page = await browser.newPage();
   page.errors = [];
@@ -81,6 +90,7 @@ async function openPage(browser, url, options = {}) {
   if (options.beforeLoad) {
     await page.evaluateOnNewDocument(options.beforeLoad, ...(options.beforeLoadArgs || []));
   }
+  if (options.device) await emulatePhone(page, options.device.width, options.device.height);
   await page.goto(url, {waitUntil: "load"});
   return page;
 }
@@ -195,40 +205,67 @@ function brightShare(picture, x0, y0, x1, y1, level) {
   return count / Math.max(1, (x1 - x0) * (y1 - y0));
 }
 
-// The letterbox band of a drawable height h, as the intro lays it (from the
-// bottom): y = floor(h * 2/3 / 4), height floor(h * 2/3). Returned in rows
-// from the top.
-function band(height) {
-  const exact = height * (2 / 3);
-  const bottom = Math.floor(exact * 0.25);
-  const size = Math.floor(exact);
-  return {top: height - bottom - size, bottom: height - bottom};
+// The smallest box {x, y, width, height} (from the top-left) that holds
+// every pixel brighter than level in its brightest channel; null if none is.
+function litBox(picture, level = 3) {
+  let left = picture.width, right = -1, top = picture.height, bottom = -1;
+  for (let y = 0; y < picture.height; y++) {
+    for (let x = 0; x < picture.width; x++) {
+      const i = 3 * (y * picture.width + x);
+      if (Math.max(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]) > level) {
+        left = Math.min(left, x);
+        right = Math.max(right, x);
+        top = Math.min(top, y);
+        bottom = Math.max(bottom, y);
+      }
+    }
+  }
+  return right < 0 ? null : {x: left, y: top, width: right - left + 1, height: bottom - top + 1};
 }
 
-// Checks what a viewer sees in a frame of the show drawn over the whole
-// picture: black bands above and below, and in the band the backdrop, the
-// checker floor, the logo and the scroller's glyphs.
-function checkShowFrame(picture, what) {
+// The show's picture as a viewer sees it on a screen of any shape: the lit
+// band is 2:1 within 3 %, centred (within 1 % of the screen and 2 pixels),
+// black all around it; returns the band's box (null when nothing is lit).
+function checkBand(picture, what) {
+  const box = litBox(picture);
+  check(box !== null, `${what}: the band is drawn`);
+  if (!box) return null;
   const {width, height} = picture;
-  const b = band(height);
-  check(meanLevel(picture, 0, 0, width, b.top - 2) < 1, `${what}: the top band is black`);
-  check(meanLevel(picture, 0, b.bottom + 2, width, height) < 1, `${what}: the bottom band is black`);
-  const bandHeight = b.bottom - b.top;
-  const y = (fraction) => b.top + Math.floor(bandHeight * fraction);
+  const shape = box.width / box.height;
+  const right = width - box.x - box.width, bottom = height - box.y - box.height;
+  console.log(`${what}: band ${box.width}x${box.height} at (${box.x}, ${box.y}) of ${width}x${height}, ` +
+              `shape ${shape.toFixed(3)}`);
+  check(Math.abs(shape - 2) <= 0.06, `${what}: the band's shape ${shape.toFixed(3)} is 2.0 within 3 %`);
+  check(Math.abs(box.x - right) <= 2 + 0.01 * width,
+        `${what}: centred across (left ${box.x}, right ${right})`);
+  check(Math.abs(box.y - bottom) <= 2 + 0.01 * height,
+        `${what}: centred down (top ${box.y}, bottom ${bottom})`);
+  return box;
+}
+
+// Checks what a viewer sees in a frame of the show: the band (checkBand),
+// and in it the backdrop, the checker floor, the logo and the scroller's
+// glyphs. Returns the band's box.
+function checkShowFrame(picture, what) {
+  const box = checkBand(picture, what);
+  if (!box) return null;
+  const x = (fraction) => box.x + Math.floor(box.width * fraction);
+  const y = (fraction) => box.y + Math.floor(box.height * fraction);
   // The backdrop: the sky above the horizon, dim blue, never black.
-  check(meanLevel(picture, 0, y(0.25), Math.floor(width * 0.15), y(0.55)) > 12,
+  check(meanLevel(picture, x(0), y(0.25), x(0.15), y(0.55)) > 12,
         `${what}: the backdrop shows above the floor`);
   // The floor: a checker of near-white and near-black squares at the sides.
-  const floorLight = brightShare(picture, 0, y(0.72), Math.floor(width * 0.25), y(0.85), 200);
-  const floorDark = 1 - brightShare(picture, 0, y(0.72), Math.floor(width * 0.25), y(0.85), 60);
+  const floorLight = brightShare(picture, x(0), y(0.72), x(0.25), y(0.85), 200);
+  const floorDark = 1 - brightShare(picture, x(0), y(0.72), x(0.25), y(0.85), 60);
   check(floorLight > 0.15 && floorDark > 0.15,
         `${what}: the checker floor (light ${floorLight.toFixed(2)}, dark ${floorDark.toFixed(2)})`);
   // The logo lies white on the floor at the bottom middle.
-  check(brightShare(picture, Math.floor(width * 0.4), y(0.85), Math.floor(width * 0.6), y(0.97), 200) > 0.3,
+  check(brightShare(picture, x(0.4), y(0.85), x(0.6), y(0.97), 200) > 0.3,
         `${what}: the logo lies on the floor`);
   // The scroller's line near the top of the band: white glyph pixels.
-  check(brightShare(picture, 0, y(0.0), width, y(0.1), 230) > 0.003,
+  check(brightShare(picture, x(0), y(0.0), x(1), y(0.1), 230) > 0.003,
         `${what}: the scroller's glyphs are drawn`);
+  return box;
 }
 
 // Runs cases[name](browser) in a Chromium started with extraArgs, counts an
@@ -355,6 +392,6 @@ function flashOnsets(frames) {
   return onsets;
 }
 
-module.exports = {check, finish, sleep, launch, runCase, pageFolder, serve, openPage, waitReady, stats,
-                  waitStats, readPng, screenshot, meanLevel, brightShare, band, checkShowFrame,
-                  audioTap, tapRecord, heardAt, frameStart, flashOnsets};
+module.exports = {check, finish, sleep, launch, runCase, pageFolder, serve, openPage, emulatePhone,
+                  waitReady, stats, waitStats, readPng, screenshot, meanLevel, brightShare, litBox,
+                  checkBand, checkShowFrame, audioTap, tapRecord, heardAt, frameStart, flashOnsets};

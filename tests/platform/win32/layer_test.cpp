@@ -1,11 +1,13 @@
 // The Win32 layer under the shell's own window code, run under Wine: what
 // the scripted fake cannot see. Messages sent to the real window reach
-// windowProc translated, DefWindowProcA gets the raw message, the extension
+// windowProc translated, a client area of another size gets the screen
+// scaled into it, DefWindowProcA gets the raw message, the extension
 // and font calls answer, the timer ticks and closeWindow releases it all.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "app/extensions.h"
 #include "app/window.h"
+#include "platform/present.h"
 
 static int failures;
 static std::atomic<int> ticks{0};  // counted by the timer thread
@@ -30,6 +33,72 @@ static void tick()
     ticks.fetch_add(1, std::memory_order_relaxed);
 }
 
+static GLint framebufferBinding()
+{
+    GLint bound = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    return bound;
+}
+
+// The client area made 640x360 (16:9) under the 320x240 screen: WM_SIZE
+// lays the show's view out for its own screen, which is drawn into a
+// framebuffer that the swap scales to 480x360, centred, black beside it;
+// WM_SIZE of the screen's own size draws straight into the window again.
+static void checkScaledScreen(HWND window)
+{
+    RECT frame = {0, 0, 640, 360};
+    AdjustWindowRectEx(&frame, GetWindowLongA(window, GWL_STYLE), FALSE,
+                       GetWindowLongA(window, GWL_EXSTYLE));
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    RECT client = {};
+    GetClientRect(window, &client);
+    CHECK(client.right == 640 && client.bottom == 360);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    CHECK(viewport[0] == 0 && viewport[1] == 40 && viewport[2] == 320 && viewport[3] == 160);
+    int width = 0;
+    int height = 0;
+    platDrawableSize(&width, &height);
+    CHECK(width == 320 && height == 240);
+    CHECK(framebufferBinding() > 0);
+
+    // A white screen, scaled into the back buffer as the swap does (after
+    // a first swap, at which Wine gives the GL drawable the client's size).
+    glClearColor(1, 1, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    platSwapBuffers();
+    glClear(GL_COLOR_BUFFER_BIT);
+    presentFrame();
+    auto bind = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(platGetProcAddress("glBindFramebuffer"));
+    CHECK(bind != nullptr);
+    if (bind != nullptr) {
+        bind(GL_READ_FRAMEBUFFER, 0);
+    }
+    glReadBuffer(GL_BACK);
+    static unsigned char row[640 * 3];
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 180, 640, 1, GL_RGB, GL_UNSIGNED_BYTE, row);
+    int firstWhite = -1;
+    int lastWhite = -1;
+    for (int x = 0; x < 640; ++x) {
+        if (row[3 * x] == 255 && row[3 * x + 1] == 255 && row[3 * x + 2] == 255) {
+            firstWhite = firstWhite < 0 ? x : firstWhite;
+            lastWhite = x;
+        }
+    }
+    printf("scaled screen: white from column %d to %d of 640\n", firstWhite, lastWhite);
+    CHECK(firstWhite == 80 && lastWhite == 559);
+    CHECK(row[0] == 0 && row[3 * 639] == 0);
+    platSwapBuffers();
+    CHECK(glGetError() == GL_NO_ERROR);
+
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(320, 240));
+    CHECK(framebufferBinding() == 0);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    CHECK(viewport[0] == 0 && viewport[1] == 40 && viewport[2] == 320 && viewport[3] == 160);
+}
+
 int main()
 {
     const char* title = ":: layer test ::";
@@ -37,11 +106,7 @@ int main()
     HWND window = FindWindowA("OpenGL", title);
     CHECK(window != nullptr);
 
-    // WM_SIZE's two words: the letterbox of a 640x480 client area.
-    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480));
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    CHECK(viewport[0] == 0 && viewport[1] == 80 && viewport[2] == 640 && viewport[3] == 320);
+    checkScaledScreen(window);
     // WM_ACTIVATE: the high word is the minimised flag, the low word unread.
     SendMessageA(window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 1), 0);
     CHECK(windowActive == 0);

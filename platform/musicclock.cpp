@@ -31,7 +31,6 @@ static int64_t clockAnchorUs;       // device time of the first frame of the lat
 static int64_t clockAnchorFrames;   // frames rendered since that frame
 static uint32_t clockLastStamp;     // time of the latest stamp (low 32 bits of us), 0 for none
 static uint32_t clockLastPosition;  // its position
-static int clockNextSlot;           // the ring slot the next stamp takes
 static int64_t clockWatchUs;        // device time last seen by musicClockWatch, us; UNKNOWN
 static int64_t clockWatchSinceUs;   // steady time it was first seen at (or the play's), us
 static bool clockWatchMoved;        // the device told its time since the play
@@ -41,7 +40,8 @@ static int64_t clockPaceUs;
 static int64_t clockPaceSinceUs;
 // Any thread:
 static std::atomic<uint64_t> clockRing[MUSIC_CLOCK_SLOTS];  // the stamps, as above
-static std::atomic<uint32_t> clockSerial{1};                // flushes so far, plus one
+static std::atomic<uint32_t> clockStamps{0};  // stamps since the last flush; the next one's slot
+static std::atomic<uint32_t> clockSerial{1};  // flushes so far, plus one
 static std::atomic<uint64_t> clockAnswer{0};  // serial (high half) and stamp time last answered
 static std::atomic<uint32_t> clockRestPosition{0};  // answered before any stamp is heard
 // Device time minus steady time while the stand-in runs, us; NONE while
@@ -56,7 +56,7 @@ static void clearStamps()
 {
     for (auto& slot : clockRing)
         slot.store(0, std::memory_order_relaxed);
-    clockNextSlot = 0;
+    clockStamps.store(0, std::memory_order_relaxed);
     clockLastStamp = 0;
     clockAnchored = false;
     const uint32_t serial = clockSerial.load(std::memory_order_relaxed) + 1;
@@ -115,8 +115,9 @@ static void stampOne(uint32_t position, int64_t atUs)
     clockLastPosition = position;
     const uint64_t slot =
         (static_cast<uint64_t>(at) << 32) | position | (rowStart ? ROW_START : 0u);
-    clockRing[clockNextSlot].store(slot, std::memory_order_relaxed);
-    clockNextSlot = (clockNextSlot + 1) % MUSIC_CLOCK_SLOTS;
+    const uint32_t stamps = clockStamps.load(std::memory_order_relaxed);
+    clockRing[stamps % MUSIC_CLOCK_SLOTS].store(slot, std::memory_order_relaxed);
+    clockStamps.store(stamps + 1, std::memory_order_relaxed);
 }
 
 void musicClockStamp(const uint32_t* positions, int subFrames, int frames, int64_t startUs)
@@ -215,12 +216,18 @@ static uint32_t slotTime(uint64_t slot)
 }
 
 // The stamps against heard (when known) and answeredAt (0: no answer yet,
-// so every row heard counts as after it).
+// so every row heard counts as after it), newest first, down to the stamp
+// last answered: the answer is never older than that. A slot read before
+// its newest stamp shows an older one, or none; either is passed over for
+// the newer stamps around it.
 static Scan scanRing(bool known, uint32_t heard, uint32_t answeredAt)
 {
     Scan scan = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-    for (auto& ring : clockRing) {
-        const uint64_t slot = ring.load(std::memory_order_relaxed);
+    const uint32_t stamps = clockStamps.load(std::memory_order_relaxed);
+    const uint32_t count = stamps < MUSIC_CLOCK_SLOTS ? stamps : uint32_t{MUSIC_CLOCK_SLOTS};
+    for (uint32_t i = 1; i <= count; i++) {
+        const uint64_t slot =
+            clockRing[(stamps - i) % MUSIC_CLOCK_SLOTS].load(std::memory_order_relaxed);
         if (slot == 0)
             continue;
         const uint32_t at = slotTime(slot);
@@ -234,23 +241,25 @@ static Scan scanRing(bool known, uint32_t heard, uint32_t answeredAt)
             }
         }
         const uint32_t age = heard - at;
-        if (!known || static_cast<int32_t>(age) < 0)
-            continue;
-        if (scan.heard == 0 || age < scan.heardAge) {
-            scan.heard = slot;
-            scan.heardAge = age;
+        if (known && static_cast<int32_t>(age) >= 0) {
+            if (scan.heard == 0 || age < scan.heardAge) {
+                scan.heard = slot;
+                scan.heardAge = age;
+            }
+            const bool after = answeredAt == 0 || static_cast<int32_t>(at - answeredAt) > 0;
+            if (after && (slot & ROW_START) != 0) {
+                if (scan.firstRow == 0 || age > scan.firstRowAge) {
+                    scan.firstRow = slot;
+                    scan.firstRowAge = age;
+                }
+                if (scan.lastRow == 0 || age < scan.lastRowAge) {
+                    scan.lastRow = slot;
+                    scan.lastRowAge = age;
+                }
+            }
         }
-        const bool after = answeredAt == 0 || static_cast<int32_t>(at - answeredAt) > 0;
-        if (!after || (slot & ROW_START) == 0)
-            continue;
-        if (scan.firstRow == 0 || age > scan.firstRowAge) {
-            scan.firstRow = slot;
-            scan.firstRowAge = age;
-        }
-        if (scan.lastRow == 0 || age < scan.lastRowAge) {
-            scan.lastRow = slot;
-            scan.lastRowAge = age;
-        }
+        if (answeredAt != 0 && at == answeredAt)
+            break;
     }
     return scan;
 }

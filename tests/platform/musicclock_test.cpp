@@ -358,10 +358,11 @@ TEST(MusicClock, EndRestAndPlaysAgain)
     EXPECT_EQ(musicClockPosition(0, usOf(12 * ROW_FRAMES) + 100), later[0]);
 }
 
-// One thread renders on the stand-in, ten times faster than real time,
+// One thread renders on the stand-in, four times faster than real time,
 // while two others ask: each reader's answers only move on, and between
 // them they see every row (the rows are handed out in turn to whoever
-// asks).
+// asks) up to the last one rendered, which they reach once the renderer
+// stops.
 TEST(MusicClock, ReadersOnOtherThreadsSeeEveryRowInOrder)
 {
     musicClockOpen(RATE, SECOND, SECOND);
@@ -370,17 +371,21 @@ TEST(MusicClock, ReadersOnOtherThreadsSeeEveryRowInOrder)
     enum { MOST = 20 * RATE / ROW_FRAMES + 2 };
     const auto start = std::chrono::steady_clock::now();
     auto steadyUs = [start]() {
-        return 10 * std::chrono::duration_cast<std::chrono::microseconds>(
-                        std::chrono::steady_clock::now() - start)
-                        .count();
+        return 4 * std::chrono::duration_cast<std::chrono::microseconds>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
     };
+    std::atomic<int64_t> highest{0};
     std::atomic<bool> done{false};
     auto reader = [&](int* back, bool* seen) {
         uint32_t last = musicClockPosition(0, MUSIC_CLOCK_UNKNOWN);
         while (!done.load(std::memory_order_relaxed)) {
             const uint32_t now = musicClockPosition(steadyUs(), MUSIC_CLOCK_UNKNOWN);
             *back += rankOf(now) < rankOf(last);
-            seen[rankOf(now) < MOST ? rankOf(now) : MOST - 1] = true;
+            const int64_t rank = rankOf(now) < MOST ? rankOf(now) : MOST - 1;
+            seen[rank] = true;
+            if (rank > highest.load(std::memory_order_relaxed))
+                highest.store(rank, std::memory_order_relaxed);
             last = now;
         }
     };
@@ -391,17 +396,17 @@ TEST(MusicClock, ReadersOnOtherThreadsSeeEveryRowInOrder)
     Renderer renderer;
     for (int64_t t = 0; t < 20 * SECOND; t = steadyUs())
         renderer.keepUp(t, BLOCK);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int64_t lastRank = rankOf(positionAt(renderer.frame - SUB));
+    for (int waited = 0; waited < 1000 && highest.load() < lastRank; waited++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     done.store(true, std::memory_order_relaxed);
     first.join();
     second.join();
     EXPECT_EQ(back[0], 0);
     EXPECT_EQ(back[1], 0);
-    int missing = 0, highest = 0;
-    for (int rank = 0; rank < MOST; rank++)
-        highest = seen[0][rank] || seen[1][rank] ? rank : highest;
-    for (int rank = 0; rank <= highest; rank++)
+    EXPECT_EQ(highest.load(), lastRank) << "the readers did not reach the last row rendered";
+    int missing = 0;
+    for (int rank = 0; rank <= highest.load(); rank++)
         missing += !seen[0][rank] && !seen[1][rank];
-    EXPECT_GT(highest, 250);
-    EXPECT_EQ(missing, 0) << "rows no reader was given, of " << highest;
+    EXPECT_EQ(missing, 0) << "rows no reader was given, of " << highest.load();
 }

@@ -15,10 +15,10 @@ int platSoundLatencyUs();
 // win32/ only. True once output runs on a real device; false before and
 // while the silent clock stands in for one. Any thread.
 bool platSoundHasDevice();
-// win32/ only. How many frames the device had played of the sub-block
-// whose position the last platMusicPosition answered: 0 up to its length
-// (the length when the device has played all that was rendered); -1 before
-// any answer came from what was published. Any thread.
+// win32/ only. How many frames the device had played, at the last
+// platMusicPosition, of the latest sub-block it had begun: 0 up to its
+// length (the length when the device has played all that was rendered); -1
+// before any. Any thread.
 int platSoundLastTrailFrames();
 
 // --------------------------------------------------------- offline render

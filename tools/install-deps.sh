@@ -2,6 +2,8 @@
 # Installs the Debian packages this project builds, runs and tests with.
 # Run by `make` before the first configure; safe to run again (installs only
 # what is missing). As root it installs; otherwise it prints the command.
+#   tools/install-deps.sh [--pipewire]
+# --pipewire adds PipeWire (see below), which CI asks for (.ci/run).
 set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config
@@ -17,9 +19,15 @@ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
 dpkg-dev zip unzip
 emscripten chromium"
 
-# bench-sync also measures through PipeWire when pipewire, pipewire-pulse,
-# wireplumber and dbus-daemon are installed; they are left out here because
-# on a desktop that runs PulseAudio they would take over its sound.
+# PipeWire, WirePlumber, pipewire-pulse and D-Bus: with them bench-sync
+# and the sound tests also measure through PipeWire, on private servers of
+# their own. Only with --pipewire: on a desktop that runs PulseAudio they
+# would take over its sound.
+case "${1:-}" in
+--pipewire) PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus" ;;
+"") ;;
+*) echo "usage: $0 [--pipewire]" >&2; exit 2 ;;
+esac
 
 # The page's build runs emcc on node, and its tests drive Chromium from node
 # with npm's puppeteer-core: Debian's nodejs and npm unless a node with its

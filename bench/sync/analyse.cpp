@@ -42,6 +42,8 @@ static const int LOCAL_REACH = 2 * 44100;
 static const int STAMP_SPAN = 44100;
 // A flash further than this from its cue's sound is missed.
 static const int MATCH_MS = 250;
+// The window closing counts for the end cue from this long before its sound.
+static const double END_REACH_S = 10;
 // 14 flash cues, then the end cue; in quick mode as many check points at most.
 static const int CUE_COUNT = 15;
 // Check points (--quick): from this second of the music on, one a second.
@@ -323,8 +325,11 @@ int main(int argc, char** argv)
                 cue.screenS = flashS[static_cast<size_t>(best)];
             }
         } else if (endCue) {
+            // The first close near the end cue's own sound (the window is
+            // also unmapped at start-up); the cue before it may not have
+            // been located.
             for (double closed : closedS) {
-                if (closed > cues[CUE_COUNT - 2].soundS) {
+                if (closed > cue.soundS - END_REACH_S) {
                     cue.screenS = closed;
                     break;
                 }

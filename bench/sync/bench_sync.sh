@@ -60,13 +60,14 @@ measure() {
             stop "$parec_pid"
             stop "$watch_pid"
             for pid in $server_pids; do stop "$pid"; done
+            stop_pipewire
             stop_xvfb
         }
         trap cleanup EXIT
         trap 'exit 1' INT TERM
         fail() {
             echo "bench-sync ($server): $*"
-            for log in server show; do
+            for log in server pipewire show; do
                 [ -s "$work/$log.log" ] && { echo "--- $log.log"; tail -n 20 "$work/$log.log"; }
             done
             exit 1
@@ -98,21 +99,7 @@ measure() {
             export SDL_AUDIODRIVER=pulseaudio
             ;;
         pipewire)
-            export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
-            dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" \
-                >"$work/server.log" 2>&1 &
-            server_pids=$!
-            wait_for "[ -S '$XDG_RUNTIME_DIR/bus' ]" "D-Bus did not start"
-            for program in pipewire wireplumber pipewire-pulse; do
-                "$program" >>"$work/server.log" 2>&1 &
-                server_pids="$! $server_pids"
-                sleep 1
-            done
-            wait_for "pactl info" "pipewire-pulse did not start"
-            pw-metadata -n settings 0 clock.force-rate 44100 >/dev/null
-            pactl load-module module-null-sink sink_name=show rate=44100 channels=2 >/dev/null ||
-                fail "no null sink"
-            wait_for "pactl list short sinks | grep -q show" "the null sink did not appear"
+            start_pipewire show
             driver=
             ;;
         esac

@@ -1,5 +1,6 @@
 // The sound calls of platform.h in the page: libopenmpt (built for
-// WebAssembly) renders on the page's one thread, Web Audio plays.
+// WebAssembly) renders on the page's one thread, Web Audio plays, and the
+// music's clock (musicclock.h) keeps what is heard when.
 //
 // Output: the music is rendered a chunk at a time into audio buffers that
 // are scheduled back to back on the audio context's clock, up to
@@ -11,65 +12,54 @@
 // buffer that ends (an event, which a hidden tab still gets, unlike its
 // throttled timeouts).
 //
-// Position: each sub-block of SOUND_SUBBLOCK_FRAMES is stamped with the
-// position at its start and the context time at which it plays. The
-// position heard is the latest stamp at or before the context time heard
-// now, from the browser's output time stamp (or its output latency), taken
-// at the tick's own deadline when a tick runs late: never ahead of what is
-// heard, at most a sub-block behind.
+// Position: device time is the context's time. Each sub-block is stamped
+// with the context time at which it plays; the time heard is the browser's
+// output time stamp (or the context's clock less its latencies), taken at
+// the tick's own deadline when a tick runs late.
 //
 // No sound (no audio context, or one that does not run): as on the other
-// platforms, a steady clock stands in for the device. The module is
-// rendered, and the sound dropped, up to the moment each position query
-// asks about on the page clock, so the position, the flashes and the end
-// cue keep time, silent. A context whose clock does not start within
-// SOUND_START_MS of the play call (a browser that refuses it; Firefox
+// platforms, the clock's stand-in plays on the page clock instead. The
+// module is rendered, and the sound dropped, up to the moment each position
+// query asks about, so the position, the flashes and the end cue keep
+// time, silent. A context whose clock does not start within
+// SOUND_START_US of the play call (a browser that refuses it; Firefox
 // takes over a second to open a PulseAudio stream), or stands still for
-// SOUND_STALL_MS once it ran (a device gone), hands over to that clock,
-// from where the music was heard.
+// SOUND_STALL_US once it ran (a device gone), hands over to the stand-in,
+// from where the music was heard, at the moment it was heard.
 //
 // Main thread only (the page's).
-#include "platform/platform.h"
+#include "platform/tools.h"
 
 #include <emscripten.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <cmath>
+
+#include "platform/musicclock.h"
 #include "platform/web/page.h"
 
 enum {
     SOUND_SUBBLOCK_FRAMES = 128,  // frames a stamp: 2.9 ms at 44.1 kHz, the most a position trails
     SOUND_CHUNK_SUBBLOCKS = 16,   // sub-blocks an audio buffer: 2048 frames, 46 ms
     SOUND_CHUNK_FRAMES = SOUND_SUBBLOCK_FRAMES * SOUND_CHUNK_SUBBLOCKS,
-    SOUND_RING_SLOTS = 4096,  // stamps kept: 11.9 s at 44.1 kHz, 2.7 s at 192 kHz
-    SOUND_MAX_CHUNKS = 12,    // chunks one top-up renders at most (0.56 s at 44.1 kHz)
+    SOUND_MAX_CHUNKS = 12,  // chunks one top-up renders at most (0.56 s at 44.1 kHz)
 };
 static const double SOUND_AHEAD_S = 1.0;  // scheduled ahead of the context's clock
 static const double SOUND_LEAD_S = 0.03;  // the first buffer (or one after a gap) starts this late
-static const double SOUND_START_MS = 3000;  // a context clock not started by then has failed
-static const double SOUND_STALL_MS = 1000;  // one that ran and stood still this long has too
+static const int64_t SOUND_START_US = 3000000;  // a context clock not started by then has failed
+static const int64_t SOUND_STALL_US = 1000000;  // one that ran and stood still this long has too
 static const uint32_t NO_POSITION = 0xFFFFFFFFu;
 
 // ------------------------------------------------------------------ state
 static openmpt_module* soundModule;  // the loaded module; 0 before any
 static uint32_t musicHandle;         // its handle
 static bool soundPlaying;            // from platMusicPlay until the show ends
-static bool soundAudio;              // true: the audio context plays; false: the steady clock
+static bool soundAudio;              // true: the audio context plays; false: the stand-in
 static int soundRate;                // Hz, the context's (or the show's, silent)
-static uint32_t restPosition;        // position before anything is heard
 static double nextStartS;            // audio: context time at which the next chunk plays
-static double silentStartMs;         // silent: page clock at which frame 0 is heard
-static int64_t silentFrames;         // silent: frames rendered since frame 0
-static double clockSeenS;            // audio: the context time last seen, seconds
-static double clockSeenAtMs;         // audio: page clock when it last moved
 static bool firstChunkQueued;        // audio: a chunk went out since the play call
 static double queuedS;               // audio: scheduled past the clock at the last top-up
-static double heardLastS;            // the latest time a position was asked for, seconds
 static int underrunCount;            // audio: gaps since the play call
-// Stamps, oldest first: ringAt[i] (seconds, on the context's clock while it
-// plays, else on the page clock) and the position heard from then on.
-static double ringAt[SOUND_RING_SLOTS];
-static uint32_t ringPosition[SOUND_RING_SLOTS];
-static int ringFirst, ringCount;
 static float chunkLeft[SOUND_CHUNK_FRAMES], chunkRight[SOUND_CHUNK_FRAMES];
 
 // The audio context lives in the page (Module.weruleAudio, made by
@@ -88,9 +78,10 @@ EM_JS(double, jsAudioClock, (), {
 // The context time heard lateMs ago: the output time stamp carried forward
 // on the page clock, and no later than the context's clock less its
 // latencies where the browser tells them (some stamps leave the output's
-// own latency out). Before the context runs, a time before any stamp.
+// own latency out). NaN while the context does not run.
 EM_JS(double, jsAudioHeard, (double lateMs), {
     var context = Module.weruleAudio.context;
+    if (context.state !== "running") return NaN;
     var now = performance.now() - lateMs;
     var heard = context.currentTime - lateMs / 1000 - (context.baseLatency || 0) -
                 (context.outputLatency || 0);
@@ -175,41 +166,19 @@ double webNowMs()
     return emscripten_get_now();
 }
 
-// ------------------------------------------------------------------ stamps
+// ------------------------------------------------------------------ clocks
 
-static void ringClear()
+// Seconds as the clock's microseconds, rounded down; NaN as unknown.
+static int64_t microseconds(double seconds)
 {
-    ringFirst = 0;
-    ringCount = 0;
+    return std::isnan(seconds) ? MUSIC_CLOCK_UNKNOWN
+                               : static_cast<int64_t>(std::floor(seconds * 1000000));
 }
 
-static void ringAdd(double at, uint32_t position)
+// The page clock's milliseconds as microseconds.
+static int64_t pageUs(double ms)
 {
-    if (ringCount == SOUND_RING_SLOTS) {
-        ringFirst = (ringFirst + 1) % SOUND_RING_SLOTS;
-        --ringCount;
-    }
-    const int slot = (ringFirst + ringCount) % SOUND_RING_SLOTS;
-    ringAt[slot] = at;
-    ringPosition[slot] = position;
-    ++ringCount;
-}
-
-// The position of the latest stamp at or before at; the rest position when
-// none is.
-static uint32_t ringFind(double at)
-{
-    int low = 0;
-    int high = ringCount;  // stamps low .. high-1 are still candidates
-    while (low < high) {
-        const int middle = (low + high) / 2;
-        if (ringAt[(ringFirst + middle) % SOUND_RING_SLOTS] <= at) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    return low == 0 ? restPosition : ringPosition[(ringFirst + low - 1) % SOUND_RING_SLOTS];
+    return microseconds(ms / 1000);
 }
 
 static uint32_t modulePosition()
@@ -236,71 +205,30 @@ static void renderChunk(uint32_t* positions)
     }
 }
 
-// Stamps the chunk's sub-blocks as heard from startS on.
-static void stampChunk(const uint32_t* positions, double startS)
-{
-    for (int block = 0; block < SOUND_CHUNK_SUBBLOCKS; ++block) {
-        const double offsetS = static_cast<double>(block * SOUND_SUBBLOCK_FRAMES) / soundRate;
-        ringAdd(startS + offsetS, positions[block]);
-    }
-}
-
-// ------------------------------------------------------------------ clocks
-
-// The steady clock takes over from the context: the stamps move onto the
-// page clock, the context time heard now falling on now, so what was
-// rendered and not yet heard still plays, silent, and the position goes on
-// from where it was heard. Nothing heard yet: the first stamp falls on now.
-// Nothing went out at all: the steady clock plays from the play call, as
-// if there had been no context.
+// The context's clock gave up (the clock's stand-in took over): what is
+// still queued is stopped.
 static void handOverToClock()
 {
     jsAudioStop();
     soundAudio = false;
-    heardLastS = -1;
     jsAudioReport(1, soundRate, 0, underrunCount, 1);
-    if (!firstChunkQueued) {
-        return;  // silentStartMs is still the play call's moment
-    }
-    const double nowMs = webNowMs();
-    double heardS = jsAudioHeard(0);
-    if (ringCount > 0 && heardS < ringAt[ringFirst]) {
-        heardS = ringAt[ringFirst];
-    }
-    for (int i = 0; i < ringCount; ++i) {
-        double& at = ringAt[(ringFirst + i) % SOUND_RING_SLOTS];
-        at = nowMs / 1000 + (at - heardS);
-    }
-    silentStartMs = nowMs + (nextStartS - heardS) * 1000;
-    silentFrames = 0;
 }
 
-// True while the context's clock runs; one that does not start, or stops,
-// is given up for the steady clock.
-static bool audioClockRuns(double* nowS)
-{
-    const double nowMs = webNowMs();
-    *nowS = jsAudioClock();
-    if (*nowS > clockSeenS) {
-        clockSeenS = *nowS;
-        clockSeenAtMs = nowMs;
-        return true;
-    }
-    if (nowMs - clockSeenAtMs >= (firstChunkQueued ? SOUND_STALL_MS : SOUND_START_MS)) {
-        handOverToClock();
-    }
-    return false;
-}
-
-// Audio: keeps SOUND_AHEAD_S scheduled past the context's clock.
+// Audio: keeps SOUND_AHEAD_S scheduled past the context's clock, whenever
+// the time heard has moved.
 static void topUpAudio()
 {
-    double nowS = 0;
-    if (!audioClockRuns(&nowS)) {
+    const int watch = musicClockWatch(pageUs(webNowMs()), microseconds(jsAudioHeard(0)));
+    if (watch == MUSIC_CLOCK_LOST) {
+        handOverToClock();
+        return;
+    }
+    if (watch != MUSIC_CLOCK_MOVED) {
         return;
     }
     // When the queue has run dry (or nothing went out yet), the page
     // takes the next start after a lead.
+    const double nowS = jsAudioClock();
     bool gap = false;
     for (int chunk = 0; chunk < SOUND_MAX_CHUNKS && nextStartS < nowS + SOUND_AHEAD_S; ++chunk) {
         uint32_t positions[SOUND_CHUNK_SUBBLOCKS];
@@ -308,7 +236,7 @@ static void topUpAudio()
         const double startS = jsAudioQueue(chunkLeft, chunkRight, SOUND_CHUNK_FRAMES, soundRate,
                                            nextStartS, SOUND_LEAD_S);
         gap |= firstChunkQueued && startS != nextStartS;
-        stampChunk(positions, startS);
+        musicClockStamp(positions, SOUND_SUBBLOCK_FRAMES, SOUND_CHUNK_FRAMES, microseconds(startS));
         firstChunkQueued = true;
         nextStartS = startS + static_cast<double>(SOUND_CHUNK_FRAMES) / soundRate;
     }
@@ -319,16 +247,14 @@ static void topUpAudio()
     jsAudioReport(1, soundRate, queuedS, underrunCount, 0);
 }
 
-// Silent: renders, and drops, every chunk that begins by atMs on the page
+// Silent: renders, and drops, every chunk that begins by atUs on the page
 // clock.
-static void advanceSilent(double atMs)
+static void advanceSilent(int64_t atUs)
 {
-    const int64_t due = static_cast<int64_t>((atMs - silentStartMs) * soundRate / 1000);
-    while (silentFrames <= due) {
+    while (musicClockFramesDue(atUs) >= 0) {
         uint32_t positions[SOUND_CHUNK_SUBBLOCKS];
         renderChunk(positions);
-        stampChunk(positions, silentStartMs / 1000 + static_cast<double>(silentFrames) / soundRate);
-        silentFrames += SOUND_CHUNK_FRAMES;
+        musicClockStamp(positions, SOUND_SUBBLOCK_FRAMES, SOUND_CHUNK_FRAMES, MUSIC_CLOCK_NEXT);
     }
 }
 
@@ -344,8 +270,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webSoundTopUp()
     topUp();
 }
 
+// The position stays where the music was heard as it stops.
 void webStopSound()
 {
+    if (soundPlaying) {
+        const double nowMs = webNowMs();
+        musicClockRest(musicClockPosition(pageUs(nowMs), soundAudio ? microseconds(jsAudioHeard(0))
+                                                                    : MUSIC_CLOCK_UNKNOWN));
+    }
     soundPlaying = false;
     jsAudioStop();
     jsAudioRest();
@@ -364,6 +296,7 @@ bool platSoundInit(int, int frequency)
     const int rate = jsAudioOpen();
     soundAudio = rate > 0;
     soundRate = soundAudio ? rate : frequency;
+    musicClockOpen(soundRate, SOUND_START_US, SOUND_STALL_US);
     return true;
 }
 
@@ -385,8 +318,7 @@ uint32_t platMusicLoad(const void* data, size_t length, bool loop)
         openmpt_module_destroy(soundModule);
     }
     soundModule = module;
-    ringClear();
-    restPosition = 0;
+    musicClockRest(0);
     ++musicHandle;
     if (musicHandle == 0) {
         musicHandle = 1;
@@ -407,18 +339,16 @@ bool platMusicPlay(uint32_t music, uint32_t position)
     jsAudioStop();
     openmpt_module_set_position_order_row(soundModule, static_cast<int32_t>(position & 0xFFFFu),
                                           static_cast<int32_t>(position >> 16));
-    ringClear();
-    restPosition = position;
+    const int64_t nowUs = pageUs(webNowMs());
+    musicClockPlay(position, true, nowUs);
+    if (!soundAudio) {
+        musicClockStandIn(nowUs, nowUs);  // silent from the play call, on the page clock
+    }
     soundPlaying = true;
     underrunCount = 0;
     firstChunkQueued = false;
     nextStartS = 0;
     queuedS = 0;
-    heardLastS = -1;
-    clockSeenS = -1;
-    clockSeenAtMs = webNowMs();
-    silentStartMs = webNowMs();
-    silentFrames = 0;
     jsAudioReport(1, soundRate, 0, 0, soundAudio ? 0 : 1);
     topUp();
     return true;
@@ -429,28 +359,21 @@ uint32_t platMusicPosition(uint32_t music)
     if (music == 0 || music != musicHandle) {
         return NO_POSITION;
     }
-    if (!soundPlaying) {
-        return restPosition;
-    }
     topUp();
     // A tick hears the music as at its own deadline, however late it runs.
     const double tickMs = webTickTimeMs();
-    const double atMs = tickMs >= 0 ? tickMs : webNowMs();
-    double heardS = 0;
-    if (soundAudio) {
-        heardS = jsAudioHeard(webNowMs() - atMs);
-    } else {
-        advanceSilent(atMs);
-        heardS = atMs / 1000;
+    const double nowMs = webNowMs();
+    const double atMs = tickMs >= 0 ? tickMs : nowMs;
+    int64_t deviceUs = MUSIC_CLOCK_UNKNOWN;
+    if (soundPlaying && soundAudio) {
+        deviceUs = microseconds(jsAudioHeard(nowMs - atMs));
+    } else if (soundPlaying) {
+        advanceSilent(pageUs(atMs));
     }
-    // The estimate wavers by a little as the browser's stamps come in: what
-    // was heard stays heard.
-    if (heardS < heardLastS) {
-        heardS = heardLastS;
+    const uint32_t position = musicClockPosition(pageUs(atMs), deviceUs);
+    if (soundPlaying) {
+        jsPositionHeard(position);
     }
-    heardLastS = heardS;
-    const uint32_t position = ringFind(heardS);
-    jsPositionHeard(position);
     return position;
 }
 

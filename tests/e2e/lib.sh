@@ -117,3 +117,53 @@ start_pulse() {
         sleep 0.1
     done
 }
+
+# Starts PipeWire as today's desktops run it: the daemon, WirePlumber and
+# its PulseAudio interface (pipewire-pulse), on a D-Bus of their own, with
+# a null sink named $1 held at 44.1 kHz, reached through that runtime
+# folder's socket as a PulseAudio server is (private_sound first). Sets
+# pulse_pid to pipewire-pulse's process id (the server its clients talk
+# to) and sound_pids to all four, which stop_pipewire stops. Logs to
+# $work/pipewire.log. pipewire_installed says whether it can run here.
+pipewire_installed() {
+    for tool in pipewire wireplumber pipewire-pulse pw-metadata dbus-daemon pactl; do
+        command -v "$tool" >/dev/null 2>&1 || return 1
+    done
+}
+start_pipewire() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >"$work/pipewire.log" 2>&1 &
+    sound_pids=$!
+    i=0
+    until [ -S "$XDG_RUNTIME_DIR/bus" ]; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "D-Bus did not start"
+        sleep 0.1
+    done
+    for program in pipewire wireplumber pipewire-pulse; do
+        HOME="$work/home" "$program" >>"$work/pipewire.log" 2>&1 &
+        pulse_pid=$!
+        sound_pids="$pulse_pid $sound_pids"
+        sleep 1
+    done
+    i=0
+    until pactl info >/dev/null 2>&1; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "pipewire-pulse did not start: $(tail -n 5 "$work/pipewire.log")"
+        sleep 0.1
+    done
+    pw-metadata -n settings 0 clock.force-rate 44100 >/dev/null
+    pactl load-module module-null-sink sink_name="$1" rate=44100 channels=2 >/dev/null ||
+        fail "PipeWire made no null sink"
+    i=0
+    until pactl list short sinks | grep -q "$1"; do
+        i=$((i + 1)); [ $i -gt 100 ] && fail "the null sink did not appear"
+        sleep 0.1
+    done
+    pactl set-default-sink "$1"
+}
+stop_pipewire() {
+    for pid in ${sound_pids:-}; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    sound_pids=
+}

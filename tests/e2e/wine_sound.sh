@@ -19,6 +19,9 @@
 #              monitor records music
 #   nodevice   werule.exe with no server: it draws, flashes at the first
 #              cue and ends on Esc with 0
+# With WERULE_SOUND_SERVER=pipewire the server is a private PipeWire with
+# its PulseAudio interface (which Wine talks to) instead of PulseAudio;
+# skipped where PipeWire is not installed.
 set -u
 
 probe=$1
@@ -43,6 +46,7 @@ cleanup() {
     WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
     [ -n "$parec_pid" ] && kill "$parec_pid" 2>/dev/null
     [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+    stop_pipewire
     stop_xvfb
     rm -rf "$work"
 }
@@ -64,6 +68,10 @@ sleep_until() { d=$(calc "$2 + $1 - $(now)"); if is "$d > 0"; then sleep "$d"; f
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 . "$(dirname "$0")/lib.sh"
 private_sound
+if [ "${WERULE_SOUND_SERVER:-}" = pipewire ]; then
+    pipewire_installed || { echo "PipeWire is not installed: skipped"; exit 77; }
+    start_pulse() { start_pipewire werule; }
+fi
 
 make_prefix() {
     [ -f "$prefix/system.reg" ] && return

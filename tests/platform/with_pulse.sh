@@ -1,35 +1,44 @@
 #!/bin/sh
-# with_pulse.sh COMMAND...: runs COMMAND with SDL_AUDIODRIVER=pulseaudio
-# against a private PulseAudio server with a null sink (its sockets under a
-# folder of its own), then stops that server by its process id (passed to
-# COMMAND as WERULE_PULSE_PID). Exit code
-# 77 (skipped) when pulseaudio or pactl is not installed.
+# with_pulse.sh [--pipewire] COMMAND...: runs COMMAND with
+# SDL_AUDIODRIVER=pulseaudio against a private PulseAudio server with a
+# null sink (its sockets under a folder of its own), or with --pipewire
+# against a private PipeWire through its PulseAudio interface, then stops
+# that server by its process id. COMMAND gets the process id of the server
+# it talks to as WERULE_PULSE_PID (to kill on purpose) and the server's
+# name as WERULE_SOUND_SERVER. Exit code 77 (skipped) when the server is
+# not installed.
 set -u
-for tool in pulseaudio pactl; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed"; exit 77; }
-done
+server=pulseaudio
+if [ "${1:-}" = --pipewire ]; then
+    server=pipewire
+    shift
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/werule-pulse.XXXXXX")
 pulse_pid=
+sound_pids=
+fail() {
+    echo "$*"
+    for log in pulse pipewire; do
+        [ -s "$work/$log.log" ] && tail -n 20 "$work/$log.log"
+    done
+    exit 1
+}
 cleanup() {
     [ -n "$pulse_pid" ] && { kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; }
+    stop_pipewire
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
-mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
-unset PULSE_SERVER PULSE_SINK
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-    --load="module-null-sink sink_name=show" --load=module-native-protocol-unix \
-    >"$work/pulse.log" 2>&1 &
-pulse_pid=$!
-i=0
-until pactl info >/dev/null 2>&1; do
-    i=$((i + 1))
-    if [ $i -gt 100 ] || ! kill -0 "$pulse_pid" 2>/dev/null; then
-        echo "the PulseAudio server did not start:"; cat "$work/pulse.log"; exit 1
-    fi
-    sleep 0.1
-done
-# The server's process id, for a test that kills it on purpose.
-WERULE_PULSE_PID=$pulse_pid SDL_AUDIODRIVER=pulseaudio "$@"
+. "$(dirname "$0")/../e2e/lib.sh"
+private_sound
+if [ "$server" = pipewire ]; then
+    pipewire_installed || { echo "PipeWire is not installed (tools/install-deps.sh --pipewire)"; exit 77; }
+    start_pipewire werule
+else
+    for tool in pulseaudio pactl; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed"; exit 77; }
+    done
+    start_pulse
+fi
+WERULE_PULSE_PID=$pulse_pid WERULE_SOUND_SERVER=$server SDL_AUDIODRIVER=pulseaudio "$@"

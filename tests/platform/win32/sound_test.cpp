@@ -3,8 +3,8 @@
 // device: waveOut must open (a sound server runs); nodevice: it must not,
 // and the steady clock stands in; lost: as device, and then the test prints
 // "lose the device now" and the one who runs it kills the sound server: the
-// layer must give the device up, the position must go on in real time, and
-// the end cue must come on time. Either way the position the layer
+// layer must give the device up, the position must go on in real time
+// without leaving a row out, and the end cue must come on time. Either way the position the layer
 // answers moves forward from order 0, row 0, never back, and comes from
 // the sub-block the output plays now, or from the one before when the
 // output has played all that was rendered (the frames played of it are at
@@ -96,10 +96,72 @@ static bool waitFor(uint32_t music, uint32_t target, uint32_t* last)
 }
 
 // The lost device: played from order 1, row 0 (orders 1 to 8 play patterns
-// of 64 rows, 77.16 ms each), the device is killed, and each row change is
-// set against the time it is due. How far it trails must not drift after
-// the loss; then a play from row 40 of order 29 reaches the end cue on time.
+// of 64 rows, 77.16 ms each), followed for 2 s, then the device is killed,
+// and each row change is set against the time it is due. How far it
+// trails must not drift after the loss nor jump at it, and no row may be
+// left out; then a play from row 40 of order 29 reaches the end cue on time.
 static const double TEST_ROW_MS = 5 * 2500.0 / 162;
+enum { TEST_MOST_ROWS = 1024 };
+struct RowTrails {
+    double times[TEST_MOST_ROWS];   // seconds, when each row change was seen
+    double trails[TEST_MOST_ROWS];  // ms, how long after its due time
+    int count;
+};
+
+// True when now is the row after before: the next row of its order, or
+// row 0 of another.
+static bool nextRow(uint32_t before, uint32_t now)
+{
+    if ((now & 0xFFFFu) != (before & 0xFFFFu))
+        return (now >> 16) == 0;
+    return (now >> 16) == (before >> 16) + 1;
+}
+
+// Follows the rows of orders 1 to 8 until untilMs (playMs: when order 1,
+// row 0 was heard), into into once skipFromMs has passed; counts the rows
+// left out. Stops early once the device is given up, when told to.
+static void followRows(uint32_t music, double playMs, double untilMs, double skipFromMs,
+                       RowTrails* into, uint32_t* last, int* skipped, bool untilLost)
+{
+    while (nowMs() < untilMs && !(untilLost && !platSoundHasDevice())) {
+        uint32_t position = platMusicPosition(music);
+        double at = nowMs();
+        if (position != *last && (position & 0xFFFFu) >= 1 && (position & 0xFFFFu) <= 8) {
+            if (!nextRow(*last, position) && (*skipped)++ == 0)
+                printf("left out: order %u, row %u after order %u, row %u\n", position & 0xFFFFu,
+                       position >> 16, *last & 0xFFFFu, *last >> 16);
+            double due = (((position & 0xFFFFu) - 1) * 64 + (position >> 16)) * TEST_ROW_MS;
+            if (at > skipFromMs && into->count < TEST_MOST_ROWS) {
+                into->times[into->count] = at / 1000;
+                into->trails[into->count++] = at - playMs - due;
+            }
+        }
+        *last = position;
+        Sleep(1);
+    }
+}
+
+static double medianOf(double* values, int count)
+{
+    std::sort(values, values + count);
+    return values[count / 2];
+}
+
+// The least-squares slope of the trails against time: 0 when the music
+// keeps to real time, 0.01 when it falls 1 % behind.
+static double driftOf(const RowTrails& rows)
+{
+    double n = rows.count, st = 0, sd = 0, stt = 0, sdt = 0;
+    for (int i = 0; i < rows.count; i++) {
+        st += rows.times[i];
+        sd += rows.trails[i];
+        stt += rows.times[i] * rows.times[i];
+        sdt += rows.times[i] * rows.trails[i];
+    }
+    return (n * sdt - st * sd) / (n * stt - st * st) / 1000;
+}
+
+static RowTrails rowsBefore, rowsAfter;
 static void checkLostDevice(uint32_t music)
 {
     uint32_t last = 0;
@@ -111,47 +173,26 @@ static void checkLostDevice(uint32_t music)
         Sleep(TEST_POLL_MS);
     }
     CHECK((last & 0xFFFFu) == 1 && (last >> 16) >= 4);
-    double trailsBefore[256], trailsAfter[1024];
-    double timesAfter[1024];
-    int before = 0, after = 0;
-    double playMs = nowMs() - (4 * TEST_ROW_MS);  // row 4 is heard now
+    double playMs = nowMs() - ((last >> 16) * TEST_ROW_MS);  // that row is heard now
+    int skipped = 0;
+    followRows(music, playMs, nowMs() + 2000, 0, &rowsBefore, &last, &skipped, false);
     printf("lose the device now\n");
     fflush(stdout);
-    double lostAt = 0;
-    for (double start = nowMs(); nowMs() < start + 14000;) {
-        uint32_t position = platMusicPosition(music);
-        double at = nowMs();
-        if (lostAt == 0 && !platSoundHasDevice())
-            lostAt = at - start;
-        if (position != last && (position & 0xFFFFu) >= 1 && (position & 0xFFFFu) <= 8) {
-            double due = (((position & 0xFFFFu) - 1) * 64 + (position >> 16)) * TEST_ROW_MS;
-            double trail = at - playMs - due;
-            if (lostAt == 0 && before < 256)
-                trailsBefore[before++] = trail;
-            else if (lostAt > 0 && at - start > lostAt + 200 && after < 1024) {
-                timesAfter[after] = at / 1000;
-                trailsAfter[after++] = trail;
-            }
-        }
-        last = position;
-        Sleep(1);
-    }
-    printf("the device given up %.0f ms after the kill was asked for\n", lostAt);
+    double start = nowMs();
+    followRows(music, playMs, start + 14000, 0, &rowsAfter, &last, &skipped, true);
+    double lostAt = nowMs() - start;
+    rowsAfter.count = 0;
+    followRows(music, playMs, start + 14000, nowMs() + 200, &rowsAfter, &last, &skipped, false);
+    printf("the device given up %.0f ms after the kill was asked for; rows left out: %d\n", lostAt,
+           skipped);
     CHECK(lostAt > 0 && lostAt < 4000);
-    CHECK(after > 50);
-    if (after <= 50 || before == 0)
+    CHECK(skipped == 0);
+    CHECK(rowsBefore.count > 10 && rowsAfter.count > 50);
+    if (rowsBefore.count <= 10 || rowsAfter.count <= 50)
         return;
-    double n = after, st = 0, sd = 0, stt = 0, sdt = 0;
-    for (int i = 0; i < after; i++) {
-        st += timesAfter[i];
-        sd += trailsAfter[i];
-        stt += timesAfter[i] * timesAfter[i];
-        sdt += timesAfter[i] * trailsAfter[i];
-    }
-    double slope = (n * sdt - st * sd) / (n * stt - st * st) / 1000;
-    std::sort(trailsBefore, trailsBefore + before);
-    std::sort(trailsAfter, trailsAfter + after);
-    double medianBefore = trailsBefore[before / 2], medianAfter = trailsAfter[after / 2];
+    double slope = driftOf(rowsAfter);
+    double medianBefore = medianOf(rowsBefore.trails, rowsBefore.count);
+    double medianAfter = medianOf(rowsAfter.trails, rowsAfter.count);
     printf("trail before the loss: median %.1f ms; after: median %.1f ms, drift %.2f %%\n",
            medianBefore, medianAfter, slope * 100);
     CHECK(slope > -0.004 && slope < 0.004);

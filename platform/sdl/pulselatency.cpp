@@ -37,6 +37,7 @@ static decltype(&pa_context_get_sink_input_info_list) pulseGetSinkInputs;
 static decltype(&pa_operation_get_state) pulseOperationGetState;
 static decltype(&pa_operation_unref) pulseOperationUnref;
 static decltype(&pa_proplist_gets) pulseProplistGets;
+static bool pulseLoaded;  // every one of them found
 // Latency thread only:
 static LatencyWindow pulseWindow;  // the stream's recent reports
 static char pulsePid[16];          // this process's id as the server's property spells it
@@ -59,27 +60,26 @@ static bool pulseFind(void* library, const char* name, Function* function)
 // loaded (SDL's driver may hold it too).
 static bool pulseLoad()
 {
-    static bool loaded = false;
-    if (loaded)
+    if (pulseLoaded)
         return true;
     void* library = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
     if (!library)
         return false;
-    loaded = pulseFind(library, "pa_mainloop_new", &pulseMainloopNew) &&
-             pulseFind(library, "pa_mainloop_free", &pulseMainloopFree) &&
-             pulseFind(library, "pa_mainloop_get_api", &pulseMainloopGetApi) &&
-             pulseFind(library, "pa_mainloop_iterate", &pulseMainloopIterate) &&
-             pulseFind(library, "pa_context_new", &pulseContextNew) &&
-             pulseFind(library, "pa_context_connect", &pulseContextConnect) &&
-             pulseFind(library, "pa_context_get_state", &pulseContextGetState) &&
-             pulseFind(library, "pa_context_unref", &pulseContextUnref) &&
-             pulseFind(library, "pa_context_get_sink_input_info_list", &pulseGetSinkInputs) &&
-             pulseFind(library, "pa_operation_get_state", &pulseOperationGetState) &&
-             pulseFind(library, "pa_operation_unref", &pulseOperationUnref) &&
-             pulseFind(library, "pa_proplist_gets", &pulseProplistGets);
-    if (!loaded)
+    pulseLoaded = pulseFind(library, "pa_mainloop_new", &pulseMainloopNew) &&
+                  pulseFind(library, "pa_mainloop_free", &pulseMainloopFree) &&
+                  pulseFind(library, "pa_mainloop_get_api", &pulseMainloopGetApi) &&
+                  pulseFind(library, "pa_mainloop_iterate", &pulseMainloopIterate) &&
+                  pulseFind(library, "pa_context_new", &pulseContextNew) &&
+                  pulseFind(library, "pa_context_connect", &pulseContextConnect) &&
+                  pulseFind(library, "pa_context_get_state", &pulseContextGetState) &&
+                  pulseFind(library, "pa_context_unref", &pulseContextUnref) &&
+                  pulseFind(library, "pa_context_get_sink_input_info_list", &pulseGetSinkInputs) &&
+                  pulseFind(library, "pa_operation_get_state", &pulseOperationGetState) &&
+                  pulseFind(library, "pa_operation_unref", &pulseOperationUnref) &&
+                  pulseFind(library, "pa_proplist_gets", &pulseProplistGets);
+    if (!pulseLoaded)
         dlclose(library);
-    return loaded;
+    return pulseLoaded;
 }
 
 // Latency thread. Steady clock in microseconds, the sound layer's clock.

@@ -29,10 +29,11 @@ section() {
     echo
 }
 
-# The file FILE, which must exist.
+# The file FILE, which must exist, with LF line ends (libopenmpt's has
+# CRLF).
 text() {
     [ -s "$1" ] || { echo "$0: no licence text $1" >&2; exit 1; }
-    cat "$1"
+    tr -d '\r' <"$1"
 }
 
 # The lines of FILE from the first that is FIRST to the first after it that

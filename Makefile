@@ -2,8 +2,10 @@
 #   make run      builds and runs the intro
 #   make test     builds everything and runs every test
 #   make windows  cross-builds build-win/werule.exe with MinGW-w64
-#   make dist     makes the release files in dist/ from the trees above
 #   make web      builds the page build-web/werule.html with emscripten
+#   make linux    builds the Linux release build-linux/werule, with its
+#                 libraries inside
+#   make dist     makes the release files in dist/ from the trees above
 # Each installs missing Debian packages first (tools/install-deps.sh).
 
 BUILD      ?= build
@@ -13,10 +15,14 @@ FUZZ_BUILD ?= build-fuzz
 WIN_BUILD  ?= build-win
 DIST       ?= dist
 WEB_BUILD  ?= build-web
+LINUX_BUILD ?= build-linux
+# The Debian source packages that the Windows, web and Linux release trees
+# build libraries from, fetched once for all of them.
+DOWNLOADS  ?= build-downloads
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja -DWERULE_WERROR=ON
 
-.PHONY: all run test deps configure build bench clean windows sanitizers dist web
+.PHONY: all run test deps configure build bench clean windows sanitizers dist web linux
 
 all: build
 
@@ -29,7 +35,9 @@ configure: deps
 	    -DWERULE_TSAN_DIR=$(abspath $(TSAN_BUILD)) \
 	    -DWERULE_FUZZ_DIR=$(abspath $(FUZZ_BUILD)) \
 	    -DWERULE_WIN_DIR=$(abspath $(WIN_BUILD)) \
-	    -DWERULE_WEB_DIR=$(abspath $(WEB_BUILD))
+	    -DWERULE_WEB_DIR=$(abspath $(WEB_BUILD)) \
+	    -DWERULE_LINUX_DIR=$(abspath $(LINUX_BUILD)) \
+	    -DWERULE_DOWNLOADS=$(abspath $(DOWNLOADS))
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -55,14 +63,24 @@ sanitizers: deps
 # Wine.
 windows: deps
 	cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake)
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake) \
+	    -DWERULE_DOWNLOADS=$(abspath $(DOWNLOADS))
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
-# The release files: the Windows zip, the Linux tar.gz, a screenshot and
-# their SHA256SUMS, named with tools/dist/version.sh's version.
-dist: configure windows
-	cmake --build $(BUILD) -j $(JOBS) --target werule werule-capture
-	tools/dist/make-dist.sh . $(BUILD) $(WIN_BUILD) $(DIST)
+# The Linux intro of the release: SDL2, FreeType and libopenmpt built from
+# Debian's source packages into the tree (the first build: minutes), GLU
+# and the C++ library linked in, so it needs nothing the viewer installs.
+linux: deps
+	cmake -S . -B $(LINUX_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	    -DWERULE_BUNDLE=ON -DWERULE_DOWNLOADS=$(abspath $(DOWNLOADS))
+	cmake --build $(LINUX_BUILD) -j $(JOBS) --target werule
+
+# The release files: the Windows zip, the Linux tar.gz, the page, a
+# screenshot and their SHA256SUMS, named with tools/dist/version.sh's
+# version.
+dist: configure windows web linux
+	cmake --build $(BUILD) -j $(JOBS) --target werule-capture
+	tools/dist/make-dist.sh . $(BUILD) $(WIN_BUILD) $(WEB_BUILD) $(LINUX_BUILD) $(DIST)
 
 # The page, built by emscripten over the browser layer, with libopenmpt
 # built for it from Debian's source package (cached in the tree). Its glyph
@@ -79,7 +97,8 @@ web: deps
 	    mv $(WEB_BUILD)/webdata.cpp.new $(WEB_BUILD)/webdata.cpp
 	rm -f $(WEB_BUILD)/webdata.cpp.new
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
-	    -DWERULE_WEB_DATA=$(abspath $(WEB_BUILD))/webdata.cpp
+	    -DWERULE_WEB_DATA=$(abspath $(WEB_BUILD))/webdata.cpp \
+	    -DWERULE_DOWNLOADS=$(abspath $(DOWNLOADS))
 	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target werule
 
 test: build sanitizers windows web dist
@@ -89,4 +108,5 @@ bench: build web
 	tools/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(DIST)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WEB_BUILD) \
+	    $(LINUX_BUILD) $(DOWNLOADS) $(DIST)

@@ -8,6 +8,9 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config
 libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgles-dev
+libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxfixes-dev
+libxss-dev libwayland-dev libxkbcommon-dev libdecor-0-dev libasound2-dev
+libpipewire-0.3-dev libdbus-1-dev
 libopenmpt-dev openmpt123 libfreetype-dev fonts-liberation2
 libpng-dev zlib1g-dev libdeflate-dev libspng-dev libstb-dev
 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
@@ -16,8 +19,12 @@ xvfb xfonts-base xdotool x11-utils weston xwayland imagemagick ffmpeg sox
 libpulse-dev pulseaudio pulseaudio-utils
 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-dpkg-dev zip unzip
+dpkg-dev zip unzip debootstrap
 emscripten chromium"
+
+# libx11-dev to libdbus-1-dev: the headers the Linux release's SDL2 is
+# built against (tools/build-sdl2.sh), each system it loads at run time.
+# debootstrap: the minimal Debian 13 that the release archive is tested in.
 
 # PipeWire, WirePlumber, pipewire-pulse and D-Bus: with them bench-sync
 # and the sound tests also measure through PipeWire, on private servers of

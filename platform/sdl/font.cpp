@@ -102,6 +102,15 @@ static void penPosition(double* x, double* y)
     *y = contourPoints[pointCount - 1][1];
 }
 
+// The length of (x, y). Both are whole design units here, so the sum of
+// squares is exact and the length is rounded once, as std::hypot would
+// round it; std::hypot itself would ask for glibc 2.35 (its hypot's newer
+// version), which the release build must not.
+static double lengthOf(double x, double y)
+{
+    return std::sqrt(x * x + y * y);
+}
+
 // Segments for a curve whose second derivative is at most `bend` (design
 // units): a chord over a parameter step h strays at most h^2 * bend / 8.
 static int segmentsFor(double bend)
@@ -116,7 +125,7 @@ static int conicTo(const FT_Vector* control, const FT_Vector* to, void*)
     penPosition(&x0, &y0);
     const double cx = static_cast<double>(control->x), cy = static_cast<double>(control->y);
     const double x2 = static_cast<double>(to->x), y2 = static_cast<double>(to->y);
-    const double bend = 2 * std::hypot(x0 - 2 * cx + x2, y0 - 2 * cy + y2);
+    const double bend = 2 * lengthOf(x0 - 2 * cx + x2, y0 - 2 * cy + y2);
     const int segments = segmentsFor(bend);
     for (int i = 1; i <= segments; ++i) {
         const double t = static_cast<double>(i) / segments;
@@ -134,8 +143,8 @@ static int cubicTo(const FT_Vector* control1, const FT_Vector* control2, const F
     const double x1 = static_cast<double>(control1->x), y1 = static_cast<double>(control1->y);
     const double x2 = static_cast<double>(control2->x), y2 = static_cast<double>(control2->y);
     const double x3 = static_cast<double>(to->x), y3 = static_cast<double>(to->y);
-    const double bend = 6 * std::fmax(std::hypot(x0 - 2 * x1 + x2, y0 - 2 * y1 + y2),
-                                      std::hypot(x1 - 2 * x2 + x3, y1 - 2 * y2 + y3));
+    const double bend = 6 * std::fmax(lengthOf(x0 - 2 * x1 + x2, y0 - 2 * y1 + y2),
+                                      lengthOf(x1 - 2 * x2 + x3, y1 - 2 * y2 + y3));
     const int segments = segmentsFor(bend);
     for (int i = 1; i <= segments; ++i) {
         const double t = static_cast<double>(i) / segments;

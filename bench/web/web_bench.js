@@ -97,35 +97,13 @@ async function measureSync(browser, url) {
               `p95 ${format(n && percentile(differences.map(Math.abs), 0.95))} cues ${n}`);
 }
 
-// Runs in the page before its scripts: the page's clocks held (Date.now 1 s,
-// performance.now frozen while __weruleClock.frozen is set), no Web Audio
-// (the music keeps the page's clock), and, where antialias is a boolean,
-// the WebGL context's multisampling forced to it.
-function heldClock(antialias) {
-  window.AudioContext = undefined;
-  window.webkitAudioContext = undefined;
-  const realNow = performance.now.bind(performance);
-  window.__weruleClock = {frozen: false, ms: 0};
-  Date.now = () => 1000;
-  performance.now = () => (window.__weruleClock.frozen ? window.__weruleClock.ms : realNow());
-  const getContext = HTMLCanvasElement.prototype.getContext;
-  HTMLCanvasElement.prototype.getContext = function(kind, options) {
-    if (options && typeof antialias === "boolean") options = Object.assign({}, options, {antialias});
-    const context = getContext.call(this, kind, options);
-    if (context && context.getContextAttributes) {
-      window.__weruleAntialias = !!context.getContextAttributes().antialias;
-    }
-    return context;
-  };
-}
-
 // The page's time a frame at the moment, on a frozen clock, in fullscreen:
 // {frames, elapsed (ms), workMedian (ms, one pass of the loop), mostDraws,
 // antialias, canvas}. options.antialias forces the multisampling;
 // options.device emulates a phone of that CSS size (3 device pixels each,
 // touch), started by a tap.
 async function frameTime(browser, url, options) {
-  const timed = await t.openPage(browser, url, {beforeLoad: heldClock,
+  const timed = await t.openPage(browser, url, {beforeLoad: t.heldClock,
                                                 beforeLoadArgs: [options.antialias]});
   if (options.device) {
     await timed.emulate({viewport: Object.assign({deviceScaleFactor: 3, isMobile: true, hasTouch: true},

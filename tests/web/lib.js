@@ -287,6 +287,31 @@ async function runCase(cases, name, extraArgs = []) {
 }
 
 // ------------------------------------------------------------------- sound
+// Runs in the page before its scripts (openPage's beforeLoad): the page's
+// clocks under the caller's hand. Date.now says 1 s after the epoch (the
+// show seeds its star scatter with the calendar time in seconds, so the
+// seed is 1, the capture tool's default), and while __weruleClock.frozen
+// is set performance.now says __weruleClock.ms. No Web Audio, whose clock
+// no page can hold: the music keeps the page's. Where antialias is a
+// boolean, the WebGL context's multisampling is forced to it.
+function heldClock(antialias) {
+  window.AudioContext = undefined;
+  window.webkitAudioContext = undefined;
+  const realNow = performance.now.bind(performance);
+  window.__weruleClock = {frozen: false, ms: 0};
+  Date.now = () => 1000;
+  performance.now = () => (window.__weruleClock.frozen ? window.__weruleClock.ms : realNow());
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function(kind, options) {
+    if (options && typeof antialias === "boolean") options = Object.assign({}, options, {antialias});
+    const context = getContext.call(this, kind, options);
+    if (context && context.getContextAttributes) {
+      window.__weruleAntialias = !!context.getContextAttributes().antialias;
+    }
+    return context;
+  };
+}
+
 // Runs in the page before its scripts (openPage's beforeLoad, with
 // keepSeconds): records what the page plays, in window.__weruleTap.
 //   buffers   every audio buffer started: {when (context seconds), frames,
@@ -392,6 +417,6 @@ function flashOnsets(frames) {
   return onsets;
 }
 
-module.exports = {check, finish, sleep, launch, runCase, pageFolder, serve, openPage, emulatePhone,
+module.exports = {check, heldClock, finish, sleep, launch, runCase, pageFolder, serve, openPage, emulatePhone,
                   waitReady, stats, waitStats, readPng, screenshot, meanLevel, brightShare, litBox,
                   checkBand, checkShowFrame, audioTap, tapRecord, heardAt, frameStart, flashOnsets};

@@ -252,20 +252,6 @@ async function caseEnds(browser) {
   await page.close();
 }
 
-// The page's clocks under the test's hand: Date.now says 1 s after the
-// epoch (the show seeds its star scatter with the calendar time in
-// seconds, so the seed is 1, the capture tool's default), and while
-// __weruleClock.frozen is set performance.now says __weruleClock.ms. No
-// Web Audio, whose clock no page can hold: the music keeps the page's.
-function virtualClock() {
-  window.AudioContext = undefined;
-  window.webkitAudioContext = undefined;
-  const realNow = performance.now.bind(performance);
-  window.__weruleClock = {frozen: false, ms: 0};
-  Date.now = () => 1000;
-  performance.now = () => (window.__weruleClock.frozen ? window.__weruleClock.ms : realNow());
-}
-
 // The show's moment compared: 15.6 s, with the scroller's line across the
 // band, the mesh, the stars, and a panel faded to 5 of 255 (its choice
 // between the two panels depends on how many frames were drawn near its
@@ -360,7 +346,7 @@ async function caseFrame(browser) {
     console.log("SKIP: no werule-capture");
     process.exit(77);
   }
-  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: virtualClock});
+  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: t.heldClock});
   // A first show, ended by Esc after a few seconds of its own.
   await startShow(page);
   t.check((await t.waitStats(page, (x) => x.ticks >= 100)) !== null, "the first show ticks");
@@ -429,7 +415,7 @@ function mostApart(a, b) {
 }
 
 async function caseRestart(browser) {
-  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: virtualClock});
+  const page = await t.openPage(browser, "file://" + path.resolve(pagePath), {beforeLoad: t.heldClock});
   const first = await showFirstFrames(page);
   await moveClockTo(page, first.startTicks, RESTART_MIDDLE_MS);
   t.check((await t.stats(page)).running, `the first show plays to ${RESTART_MIDDLE_MS} ms`);
